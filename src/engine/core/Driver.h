@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/Value.h"
+
+namespace patchpav {
+
+// What a driver gives the engine. A driver is chosen by an alias's type ("STANDARD" for local
+// Paradox bases, "MSSQL" for SQL Server); the engine hands it the alias's parameters, with the
+// connection's own parameter lines applied over them, and runs statements through it.
+
+// The rows of a SELECT, read whole: the record count is known as soon as the query is open.
+struct ResultSet {
+  std::vector<std::string> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+// A statement parsed (or prepared by the server) once and run any number of times with
+// positional parameters (the n-th ":name" of the text is parameter n).
+class PreparedStatement {
+ public:
+  virtual ~PreparedStatement() = default;
+  virtual std::size_t ParameterCount() const = 0;
+  // Runs a statement that returns rows.
+  virtual ResultSet Open(std::span<const Value> parameters) = 0;
+  // Runs a statement that returns no rows; gives the number of rows it changed.
+  virtual std::int64_t Execute(std::span<const Value> parameters) = 0;
+};
+
+class DriverConnection {
+ public:
+  virtual ~DriverConnection() = default;
+  // Errors in the text (syntax, unknown table or column) are EDatabaseErrors that name the fault.
+  virtual std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) = 0;
+};
+
+// Parameter names are upper case ("PATH", "SERVER NAME"); values are texts.
+using DriverParams = std::map<std::string, std::string>;
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+  // The driver's type as aliases name it: "STANDARD", "MSSQL".
+  virtual std::string Type() const = 0;
+  // Every parameter the driver knows, at its default value. An alias of this driver has all of
+  // them; a connection's parameter line whose name is not among them is ignored.
+  virtual DriverParams DefaultParams() const = 0;
+  virtual std::unique_ptr<DriverConnection> Connect(const DriverParams& params) = 0;
+};
+
+}  // namespace patchpav

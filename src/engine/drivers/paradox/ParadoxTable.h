@@ -1,0 +1,134 @@
+#pragma once
+
+// The contract between the Paradox table files and the local SQL dialect that runs on them.
+// (Shape agreed before the implementation: the driver may add to it, and changes a signature
+// only together with its callers.)
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/Value.h"
+
+namespace patchpav::paradox {
+
+enum class FieldType : std::uint8_t {
+  Alpha = 0x01,
+  Date = 0x02,
+  Short = 0x03,
+  Long = 0x04,
+  Currency = 0x05,
+  Number = 0x06,
+  Logical = 0x09,
+  Memo = 0x0C,
+  Blob = 0x0D,
+  FormattedMemo = 0x0E,
+  Ole = 0x0F,
+  Graphic = 0x10,
+  Time = 0x14,
+  Timestamp = 0x15,
+  AutoIncrement = 0x16,
+  Bcd = 0x17,
+  Bytes = 0x18,
+};
+
+struct FieldDef {
+  std::string name;
+  FieldType type = FieldType::Number;
+  int size = 8;      // bytes in the record (Alpha/Bytes: 1..255; BLOb family: leader + 10)
+  int decimals = 0;  // BCD only
+  int offset = 0;    // filled by the table: byte offset inside the record
+};
+
+struct TableSchema {
+  std::vector<FieldDef> fields;
+  int keyFieldCount = 0;   // the first keyFieldCount fields form the primary key
+  int codePage = 1252;     // code page of Alpha fields
+  int fileVersion = 0x0C;  // 0x09 Paradox 4, 0x0B Paradox 5, 0x0C Paradox 7
+  // Index of a field by name, ignoring letter case; nullopt when the table has none.
+  std::optional<int> FindField(std::string_view name) const;
+};
+
+// Where a record lies; valid until the table is closed (records never move in place).
+struct RecordLocator {
+  std::uint16_t block = 0;
+  std::uint16_t slot = 0;
+};
+
+// A view of one record's raw bytes during a scan.
+struct RecordView {
+  const std::byte* bytes = nullptr;
+  RecordLocator where;
+};
+
+class Table {
+ public:
+  enum class Access { ReadOnly, ReadWrite };
+
+  // Opens and fully validates a table (header, block chain, record count): a damaged or encrypted
+  // table, or one held open for writing by another program, is refused with an EDatabaseError
+  // naming the table. ReadWrite keeps other programs from writing it while it is open.
+  // defaultCodePage applies when the header names none.
+  static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
+                                     int defaultCodePage = 1252);
+
+  // Writes a new table (and its primary index when keyFieldCount > 0) holding the rows, which a
+  // keyed table expects in ascending key order. Fails if the file exists unless overwrite is set.
+  static void Create(const std::filesystem::path& file, const TableSchema& schema,
+                     std::span<const std::vector<Value>> rows, bool overwrite = false);
+
+  virtual ~Table() = default;
+
+  virtual const std::string& Name() const = 0;  // the file's base name, as the user knows it
+  virtual const TableSchema& Schema() const = 0;
+  virtual std::uint32_t RecordCount() const = 0;
+
+  // Calls visit(records, count, firstLocator) for each block in chain order, with the block's
+  // records packed back to back (RecordSize() bytes each). The fast path for scans.
+  template <typename Visit>
+  void ForEachBlock(Visit&& visit) const {
+    for (std::size_t i = 0, n = BlockCount(); i < n; ++i) {
+      const BlockView b = BlockAt(i);
+      visit(b.records, b.count, b.first);
+    }
+  }
+  virtual int RecordSize() const = 0;
+
+  // Decodes one field of a raw record; a blank field gives the null value. Numbers (N, $, @) are
+  // Float, integers (S, I, +, D, T, L) Integer, Alpha/Memo Text in UTF-8, BCD Float.
+  virtual Value Decode(const std::byte* record, int field) const = 0;
+  // True when the field's bytes are blank. Cheaper than Decode for filters.
+  virtual bool IsBlank(const std::byte* record, int field) const = 0;
+  // Decodes a Number/Currency field without allocating; blank reads as 0.
+  virtual double DecodeDouble(const std::byte* record, int field) const = 0;
+
+  // Finds a record by its primary key (one value per key field) without scanning the table.
+  virtual std::optional<RecordLocator> FindByKey(std::span<const Value> key) = 0;
+
+  // Writes the given fields of one record in place: only those fields' bytes change (0 is written
+  // as +0.0; the null value writes a blank). Refused before anything is written, with an
+  // EDatabaseError, for a key field, a field covered by a secondary index, a value that the
+  // field's type cannot hold, or a table opened ReadOnly. The bytes reach the disk before it
+  // returns.
+  struct FieldChange {
+    int field;
+    Value value;
+  };
+  virtual void Update(RecordLocator where, std::span<const FieldChange> changes) = 0;
+
+ protected:
+  struct BlockView {
+    const std::byte* records;
+    std::size_t count;
+    RecordLocator first;
+  };
+  virtual std::size_t BlockCount() const = 0;
+  virtual BlockView BlockAt(std::size_t chainIndex) const = 0;
+};
+
+}  // namespace patchpav::paradox
