@@ -24,9 +24,9 @@ std::filesystem::path PathFromUtf8(const std::string& text) {
 std::optional<int> LanguageDriverCodePage(const std::string& name) {
   static const std::pair<const char*, int> kDrivers[] = {
       {"ascii", 437},     {"intl", 437},      {"swedfin", 437},   {"intl850", 850},
-      {"spanish", 850},   {"nordan", 865},    {"nordan40", 865},  {"ANSIINTL", 1252},
-      {"ANSII850", 1252}, {"ANSISPAN", 1252}, {"ANSISWFN", 1252}, {"DBWINUS0", 1252},
-      {"DBWINWE0", 1252}, {"BLLT1FR0", 1252}, {"BLLT1DE0", 1252}, {"BLLT1US0", 1252}};
+      {"spanish", 850},   {"ANSIINTL", 1252}, {"ANSII850", 1252}, {"ANSISPAN", 1252},
+      {"ANSISWFN", 1252}, {"DBWINUS0", 1252}, {"DBWINWE0", 1252}, {"BLLT1FR0", 1252},
+      {"BLLT1DE0", 1252}, {"BLLT1US0", 1252}};
   if (name.empty()) return std::nullopt;
   for (const auto& [driver, codePage] : kDrivers) {
     if (EqualsIgnoringCase(name, driver)) return codePage;

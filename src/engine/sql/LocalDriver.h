@@ -36,7 +36,7 @@ class LocalDriver : public Driver {
 };
 
 // The code page of a language driver name, without regard to letter case: "ascii", "intl",
-// "swedfin" 437; "intl850", "spanish" 850; "nordan", "nordan40" 865; "ANSIINTL", "ANSII850",
+// "swedfin" 437; "intl850", "spanish" 850; "ANSIINTL", "ANSII850",
 // "ANSISPAN", "ANSISWFN", "DBWINUS0", "DBWINWE0", "BLLT1FR0", "BLLT1DE0", "BLLT1US0" 1252.
 // An empty name is nullopt (the table layer's default); an unknown one an EDatabaseError.
 std::optional<int> LanguageDriverCodePage(const std::string& name);
