@@ -26,7 +26,8 @@ struct ParameterRef {
   std::size_t index = 0;  // position among the statement's parameters, from 0
 };
 
-using Operand = std::variant<ColumnRef, Literal, ParameterRef>;
+// A default operand is the null literal, so that unused operands of a node never name a column.
+using Operand = std::variant<Literal, ColumnRef, ParameterRef>;
 
 enum class CompareOp { Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual };
 

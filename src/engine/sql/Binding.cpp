@@ -23,8 +23,13 @@ void BindCondition(std::optional<Condition>& where, const paradox::TableSchema& 
   while (!pending.empty()) {
     Condition* condition = pending.back();
     pending.pop_back();
-    BindOperand(condition->left, schema);
-    BindOperand(condition->right, schema);
+    if (condition->kind == Condition::Kind::Compare) {
+      BindOperand(condition->left, schema);
+      BindOperand(condition->right, schema);
+    } else if (condition->kind == Condition::Kind::IsNull ||
+               condition->kind == Condition::Kind::IsNotNull) {
+      BindOperand(condition->left, schema);
+    }
     for (Condition& child : condition->children) pending.push_back(&child);
   }
 }

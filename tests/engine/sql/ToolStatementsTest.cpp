@@ -10,7 +10,7 @@
 
 #include "engine/core/Errors.h"
 #include "engine/sql/LocalDriver.h"
-#include "tests/engine/sql/SqlTestTables.h"
+#include "engine/sql/SqlTestTables.h"
 
 namespace patchpav::sql {
 namespace {
