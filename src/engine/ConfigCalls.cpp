@@ -178,6 +178,7 @@ int ModifyConfigRecord(ConfigHandle handle, const char* nodePath, std::uint16_t 
   for (const ConfigField& change : changes) {
     open->working.SetField(*node, change.name, change.value);
   }
+  if (changes.empty()) return kDbiOk;
   const bool noted = std::any_of(open->changedNodes.begin(), open->changedNodes.end(),
                                  [&](const std::string& n) { return EqualsIgnoreCase(n, *node); });
   if (!noted) open->changedNodes.push_back(*node);
@@ -200,7 +201,7 @@ int CloseConfigFile(ConfigHandle* handle, bool save, bool makeDefault, bool form
         // defined while the handle was open is kept.
         Configuration merged = engine.Config();
         for (const std::string& node : open->changedNodes) {
-          merged.ReplaceNode(node, *open->working.Fields(node));
+          if (const auto* fields = open->working.Fields(node)) merged.ReplaceNode(node, *fields);
         }
         merged.Save(engine.ConfigPath());
         engine.Config() = std::move(merged);

@@ -44,6 +44,10 @@ TSession& EngineSession() {
   return session;
 }
 
+// The engine is made to exist first, so that it is destroyed after the session, whose
+// destructor still shuts it down.
+TSession::TSession() { Engine::Instance(); }
+
 TSession::~TSession() {
   if (active_) Engine::Instance().Shutdown();
 }

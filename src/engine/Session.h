@@ -81,7 +81,7 @@ class TSession {
  private:
   friend TSession& EngineSession();
   friend class TDatabase;
-  TSession() = default;
+  TSession();
   void Activate() {
     if (!active_) SetActive(true);
   }
