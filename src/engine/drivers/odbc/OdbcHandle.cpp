@@ -77,7 +77,10 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     if (!Succeeded(ret)) break;
     message.resize(std::min<std::size_t>(static_cast<std::size_t>(length), message.size() - 1));
     if (!text.empty()) text += "\n";
-    text += "[" + ToUtf8(state, 5) + "] " + ToUtf8(message);
+    text += '[';
+    text += ToUtf8(state, 5);
+    text += "] ";
+    text += ToUtf8(message);
   }
   return text;
 }
