@@ -132,9 +132,14 @@ std::int64_t OdbcStatement::Execute(std::span<const Value> parameters) {
   if (!Run(parameters)) return 0;
   SQLLEN count = 0;
   const SQLRETURN ret = SQLRowCount(statement_.Get(), &count);
-  // A statement that returns rows leaves a cursor open; the next run needs it closed.
-  SQLSMALLINT columns = 0;
-  if (Succeeded(SQLNumResultCols(statement_.Get(), &columns)) && columns > 0) CloseCursor();
+  // A statement that returns rows leaves a cursor open; the next run needs it closed. Asked once,
+  // after the first run, where the driver knows without asking the server.
+  if (!returnsRowsKnown_) {
+    SQLSMALLINT columns = 0;
+    returnsRows_ = Succeeded(SQLNumResultCols(statement_.Get(), &columns)) && columns > 0;
+    returnsRowsKnown_ = true;
+  }
+  if (returnsRows_) CloseCursor();
   statement_.Check(ret, "Nombre de lignes modifiées inconnu");
   return count < 0 ? 0 : static_cast<std::int64_t>(count);
 }

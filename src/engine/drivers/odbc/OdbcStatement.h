@@ -49,6 +49,8 @@ class OdbcStatement : public PreparedStatement {
   std::weak_ptr<OdbcLink> link_;
   OdbcHandle statement_;
   std::vector<Slot> slots_;
+  bool returnsRowsKnown_ = false;
+  bool returnsRows_ = false;
 };
 
 }  // namespace patchpav::odbc
