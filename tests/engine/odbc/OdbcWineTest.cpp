@@ -79,5 +79,20 @@ TEST(OdbcUnderWine, SqliteThroughOdbc32) {
   EXPECT_THROW(connection->Prepare("SELECT * FROM NOSUCHTABLE")->Open({}), EDatabaseError);
 }
 
+// No SQL Server driver is registered, neither in the prefix nor on the host: the default choice
+// says so in the user's words instead of attempting a connection.
+TEST(OdbcUnderWine, NoSqlServerDriverIsReportedClearly) {
+  OdbcDriver driver;
+  DriverParams params = driver.DefaultParams();
+  params["SERVER NAME"] = "POSTE1\\SQLEXPRESS";
+  params["DATABASE NAME"] = "KLINOVA";
+  try {
+    driver.Connect(params);
+    ADD_FAILURE() << "connected without a SQL Server driver";
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Aucun pilote ODBC pour SQL Server n'est installé sur cet ordinateur");
+  }
+}
+
 }  // namespace
 }  // namespace patchpav
