@@ -76,6 +76,13 @@ TEST(ConnectionString, AttributesPerDriverFamily) {
     EXPECT_THROW(BuildConnectionString("SQLite3", {{"DATABASE NAME", bad}}), EDatabaseError) << bad;
     EXPECT_THROW(BuildConnectionString("PostgreSQL ANSI", {{"USER NAME", bad}}), EDatabaseError)
         << bad;
+    try {
+      BuildConnectionString("PostgreSQL ANSI",
+                            {{"PASSWORD", bad.substr(0, 1) + "secret" + bad.substr(1)}});
+      ADD_FAILURE() << "password accepted: " << bad;
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(std::string(e.what()).find("secret"), std::string::npos) << e.what();
+    }
   }
 }
 

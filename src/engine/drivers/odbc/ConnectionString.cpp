@@ -23,8 +23,8 @@ std::string Param(const DriverParams& params, const std::string& name) {
 
 // A value that could end its attribute early, or lose blanks to a parser that trims them.
 bool NeedsBraces(std::string_view value) {
-  return value.find_first_of(";{}") != std::string_view::npos || value.front() == ' ' ||
-         value.back() == ' ';
+  return !value.empty() && (value.find_first_of(";{}") != std::string_view::npos ||
+                            value.front() == ' ' || value.back() == ' ');
 }
 
 // SQL Server's drivers and the driver manager read a braced value whole, so a value that needs
@@ -52,10 +52,12 @@ int OdbcDriverVersion(std::string_view driver) {
 std::string PlainValue(std::string_view attribute, std::string_view value, bool bracesRead) {
   if (value.find('\0') != std::string_view::npos)
     throw EDatabaseError("Paramètre de connexion invalide : caractère nul");
-  if (!bracesRead && !value.empty() && NeedsBraces(value)) {
-    throw EDatabaseError(
-        "Paramètre de connexion " + std::string(attribute) + " invalide : « " + std::string(value) +
-        " » (ce pilote ODBC n'accepte ni « ; », ni « { », ni « } », ni blanc aux extrémités)");
+  if (!bracesRead && NeedsBraces(value)) {
+    // A password is not shown back on screen.
+    const std::string shown = attribute == "PWD" ? "" : " « " + std::string(value) + " »";
+    throw EDatabaseError("Paramètre de connexion " + std::string(attribute) + shown +
+                         " invalide : ce pilote ODBC n'accepte ni « ; », ni « { », ni « } », ni "
+                         "blanc aux extrémités");
   }
   return std::string(value);
 }

@@ -207,7 +207,9 @@ ResultSet OdbcStatement::FetchAll() {
                 indicator == SQL_NO_TOTAL ? kRoom
                                           : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
             text.append(piece, std::min(available, kRoom));
-            if (ret == SQL_SUCCESS || available <= kRoom) break;
+            const bool truncated =
+                ret == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || available > kRoom);
+            if (!truncated) break;
           }
           row.push_back(isNull ? Value() : Value::Text(ToUtf8(text)));
           break;
