@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -88,6 +89,14 @@ class Table {
                      std::span<const std::vector<Value>> rows, bool overwrite = false);
   static void Create(const std::filesystem::path& file, const TableSchema& schema,
                      std::span<const std::vector<Value>> rows, bool overwrite, FileSystem& files);
+  // The same with rows produced one at a time (a million rows need not sit in memory): next
+  // fills the row it is given and returns false when there are no more. The table appears only
+  // once complete: a refused row leaves the directory as it was.
+  using RowSource = std::function<bool(std::vector<Value>& row)>;
+  static void CreateStreaming(const std::filesystem::path& file, const TableSchema& schema,
+                              const RowSource& next, bool overwrite = false);
+  static void CreateStreaming(const std::filesystem::path& file, const TableSchema& schema,
+                              const RowSource& next, bool overwrite, FileSystem& files);
 
   virtual ~Table() = default;
 
