@@ -88,7 +88,7 @@ bool CpMainRows::Next(std::vector<Value>& row) {
   // Older rows leave the last amounts blank rather than zero.
   if (Random() % 3 == 0) blank[4] = blank[5] = blank[6] = true;
   double total = 0;
-  row.assign(CpMainSchema().fields.size(), Value());
+  row.assign(12, Value());  // the fields of CpMainSchema()
   row[0] = Value::Integer(static_cast<std::int64_t>(made_));
   row[1] = Value::Integer(kFirstDay + static_cast<std::int64_t>(made_ % 700));
   row[2] = Value::Integer(1 + Random() % 5000);
