@@ -5,8 +5,8 @@
 // visits no block twice, every block's addDataSize fits the block, and the records counted equal
 // the header's count. What the walk learns is kept small: the chain (block number, records) and,
 // for a keyed table, the first key of each block. Records stay on disk; scans read them window by
-// window through the TableFile seam, so an open table of a million rows holds a few hundred
-// kilobytes, never the file.
+// window through the TableFile seam, so an open table of a million rows holds about 2 MB, never
+// the file. A look-up by key reads the one block it needs.
 //
 // Invariants, true from the end of Open until the table is destroyed:
 //  1. chain_ lists every block of the record chain in chain order, and slots_[b] is the number of
