@@ -153,7 +153,7 @@ class Table {
   // as +0.0; the null value writes a blank). Refused before anything is written, with an
   // EDatabaseError, for a key field, a field covered by a secondary index, a value that the
   // field's type cannot hold, or a table opened ReadOnly. The bytes reach the disk before it
-  // returns.
+  // returns: one write and one flush (fsync / FlushFileBuffers) per call.
   struct FieldChange {
     int field;
     Value value;
