@@ -133,6 +133,20 @@ TEST(UpdateTest, RefusalsWriteNothing) {
     bytes[0x15] = 5;
     testing::WriteFileBytes(dir / "CPMAIN.X05", bytes);
   }
+  // A composite index whose header names MontantSS6 (DB field 7) only in its field numbers.
+  {
+    TableSchema index;
+    index.fields = {Field("Sec Key", FieldType::Number), Field("CPMain_ID", FieldType::Long),
+                    Field("Hint", FieldType::Short)};
+    Table::Create(dir / "cpmain.xg0", index, {});
+    auto bytes = FileBytes(dir / "cpmain.xg0");
+    // field numbers follow the descriptors, the pointers, the 261-byte name and the field names
+    const std::size_t numbers =
+        0x78 + 2 * 3 + 4 + 4 * 3 + 261 + sizeof("Sec Key") + sizeof("CPMain_ID") + sizeof("Hint");
+    ASSERT_EQ(bytes[numbers], 1);
+    bytes[numbers] = 7;
+    testing::WriteFileBytes(dir / "cpmain.xg0", bytes);
+  }
   const auto before = FileBytes(file);
   struct Case {
     const char* what;
@@ -141,6 +155,7 @@ TEST(UpdateTest, RefusalsWriteNothing) {
   } cases[] = {
       {"key field", Table::Access::ReadWrite, {{1, Value::Float(1)}, {0, Value::Integer(5)}}},
       {"indexed field", Table::Access::ReadWrite, {{1, Value::Float(1)}, {4, Value::Float(0)}}},
+      {"field of a composite index", Table::Access::ReadWrite, {{6, Value::Float(0)}}},
       {"read only", Table::Access::ReadOnly, {{1, Value::Float(1)}}},
       {"text too long",
        Table::Access::ReadWrite,
@@ -173,6 +188,24 @@ TEST(UpdateTest, RefusalsWriteNothing) {
   const std::vector<Value> key = {Value::Integer(20)};
   const std::vector<Table::FieldChange> fine = {{5, Value::Float(1)}};
   EXPECT_NO_THROW(table->Update(*table->FindByKey(key), fine));
+}
+
+TEST(UpdateTest, AnUnreadableIndexFileStopsEveryUpdate) {
+  TempDir dir;
+  const auto file = dir / "CPMAIN.DB";
+  MakeTable(file);
+  testing::WriteFileBytes(dir / "CPMAIN.X03", {'n', 'o', 'n'});
+  const auto before = FileBytes(file);
+  const auto table = Table::Open(file, Table::Access::ReadWrite);
+  const std::vector<Value> key = {Value::Integer(20)};
+  const std::vector<Table::FieldChange> change = {{7, Value::Float(0)}};
+  try {
+    table->Update(*table->FindByKey(key), change);
+    ADD_FAILURE() << "accepted";
+  } catch (const EDatabaseError& e) {
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("CPMAIN.X03"));
+  }
+  EXPECT_EQ(FileBytes(file), before);
 }
 
 TEST(UpdateTest, AFailedWriteOrFlushIsAnErrorNamingTheTable) {

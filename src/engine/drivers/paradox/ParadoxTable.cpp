@@ -5,8 +5,8 @@
 // visits no block twice, every block's addDataSize fits the block, and the records counted equal
 // the header's count. What the walk learns is kept small: the chain (block number, records) and,
 // for a keyed table, the first key of each block. Records stay on disk; scans read them window by
-// window through the TableFile seam, so an open table of a million rows holds a few hundred
-// kilobytes, never the file.
+// window through the TableFile seam, so an open table of a million rows holds about 2 MB, never
+// the file. A look-up by key reads the one block it needs.
 //
 // Invariants, true from the end of Open until the table is destroyed:
 //  1. chain_ lists every block of the record chain in chain order, and slots_[b] is the number of
@@ -85,10 +85,6 @@ class ParadoxTable final : public Table {
     return IsBlankBytes(record + f.offset, f.size);
   }
 
-  double DecodeDouble(const std::byte* record, int field) const override {
-    return DecodeDoubleBytes(record + schema_.fields[static_cast<std::size_t>(field)].offset);
-  }
-
   std::optional<RecordLocator> FindByKey(std::span<const Value> key) override;
   void Update(RecordLocator where, std::span<const FieldChange> changes) override;
 
@@ -146,10 +142,31 @@ class ParadoxTable final : public Table {
     return window_.data() + static_cast<std::size_t>(block - windowFirst_) * header_.blockSize;
   }
 
+  // One block for a look-up by key: random places gain nothing from reading ahead.
+  const std::byte* LoadOneBlock(std::uint16_t block) const {
+    if (windowBlocks_ != 0 && block >= windowFirst_ && block < windowFirst_ + windowBlocks_) {
+      return window_.data() + static_cast<std::size_t>(block - windowFirst_) * header_.blockSize;
+    }
+    lookup_.resize(static_cast<std::size_t>(header_.blockSize));
+    ReadOrFail(BlockOffset(block), lookup_);
+    return lookup_.data();
+  }
+
   void Load(int defaultCodePage);
   void WalkChain();
   std::string KeyBytes(const std::byte* record) const {
     return std::string(reinterpret_cast<const char*>(record), static_cast<std::size_t>(keySize_));
+  }
+  bool KeyBelow(const std::byte* a, const std::byte* b) const {
+    // Keys of up to 8 bytes (every numeric key) compare as big-endian integers.
+    if (keySize_ <= 8) return KeyPrefix(a) < KeyPrefix(b);
+    return std::memcmp(a, b, static_cast<std::size_t>(keySize_)) < 0;
+  }
+  std::uint64_t KeyPrefix(const std::byte* key) const {
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i)
+      v = (v << 8) | (i < keySize_ ? std::to_integer<std::uint64_t>(key[i]) : 0);
+    return v;
   }
   std::optional<RecordLocator> FindInBlock(std::uint16_t block, const std::string& key) const;
 
@@ -166,6 +183,7 @@ class ParadoxTable final : public Table {
   std::unordered_map<std::string, RecordLocator> keyMap_;  // only for keys that do not ascend
   IndexedFields covered_;
   mutable std::vector<std::byte> window_;
+  mutable std::vector<std::byte> lookup_;  // the block of the last look-up by key
   mutable std::uint32_t windowFirst_ = 0;
   mutable std::size_t windowBlocks_ = 0;
 };
@@ -187,11 +205,16 @@ void ParadoxTable::Load(int defaultCodePage) {
   ReadOrFail(0, header);
   try {
     header_ = ParseDataHeader(header, size);
+  } catch (const EEncryptedTable&) {
+    throw EDatabaseError("La table " + name_ +
+                         " est protégée par un mot de passe (cryptée) : elle ne peut être ni lue "
+                         "ni modifiée");
   } catch (const EDatabaseError& e) {
     Damaged(e.what());
   }
   schema_ = header_.schema;
   schema_.codePage = header_.namedCodePage != 0 ? header_.namedCodePage : defaultCodePage;
+  for (const FieldDef& f : schema_.fields) fieldOffsets_.push_back(f.offset);
   for (int i = 0; i < schema_.keyFieldCount; ++i)
     keySize_ += schema_.fields[static_cast<std::size_t>(i)].size;
   keyOrder_ = keySize_ > 0 ? KeyOrder::ByBytes : KeyOrder::None;
@@ -224,11 +247,19 @@ void ParadoxTable::WalkChain() {
       const std::byte* record = bytes + kBlockHeaderSize;
       lastFirstKey = KeyBytes(record);
       firstKeys_.push_back(lastFirstKey);
-      for (int i = 0; i < count && keyOrder_ == KeyOrder::ByBytes;
-           ++i, record += header_.recordSize) {
-        std::string key = KeyBytes(record);
-        if (!previousKey.empty() && key <= previousKey) keyOrder_ = KeyOrder::Unordered;
-        previousKey = std::move(key);
+      if (keyOrder_ == KeyOrder::ByBytes) {
+        // Each record's key must lie above the one before it, across blocks too.
+        const std::byte* previous =
+            previousKey.empty() ? nullptr : reinterpret_cast<const std::byte*>(previousKey.data());
+        for (int i = 0; i < count; ++i, record += header_.recordSize) {
+          if (previous != nullptr && !KeyBelow(previous, record)) {
+            keyOrder_ = KeyOrder::Unordered;
+            break;
+          }
+          previous = record;
+        }
+        previousKey.assign(reinterpret_cast<const char*>(previous),
+                           static_cast<std::size_t>(keySize_));
       }
     } else if (keySize_ > 0) {
       // An empty block repeats the key before it, so the keys stay sorted; the search skips it.
@@ -244,7 +275,7 @@ void ParadoxTable::WalkChain() {
 
 std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
                                                        const std::string& key) const {
-  const std::byte* records = LoadBlock(block) + kBlockHeaderSize;
+  const std::byte* records = LoadOneBlock(block) + kBlockHeaderSize;
   int lo = 0;
   int hi = slots_[block] - 1;
   while (lo <= hi) {
