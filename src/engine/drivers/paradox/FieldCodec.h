@@ -4,6 +4,7 @@
 // order: integers big-endian with the sign bit flipped, doubles big-endian with the sign bit set
 // for positives and every bit inverted for negatives. All-zero bytes are a blank (null) field.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,8 +25,9 @@ inline bool IsBlankBytes(const std::byte* p, int size) {
 
 // A Number, Currency or Timestamp field as a double; blank reads as 0.
 inline double DecodeDoubleBytes(const std::byte* p) {
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits = (bits << 8) | std::to_integer<std::uint64_t>(p[i]);
+  std::uint64_t bits;
+  std::memcpy(&bits, p, sizeof bits);
+  if constexpr (std::endian::native == std::endian::little) bits = __builtin_bswap64(bits);
   if (bits == 0) return 0.0;
   bits = (bits & 0x8000000000000000ull) ? bits & 0x7FFFFFFFFFFFFFFFull : ~bits;
   double value;

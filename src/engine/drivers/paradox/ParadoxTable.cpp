@@ -142,6 +142,16 @@ class ParadoxTable final : public Table {
     return window_.data() + static_cast<std::size_t>(block - windowFirst_) * header_.blockSize;
   }
 
+  // One block for a look-up by key: random places gain nothing from reading ahead.
+  const std::byte* LoadOneBlock(std::uint16_t block) const {
+    if (windowBlocks_ != 0 && block >= windowFirst_ && block < windowFirst_ + windowBlocks_) {
+      return window_.data() + static_cast<std::size_t>(block - windowFirst_) * header_.blockSize;
+    }
+    lookup_.resize(static_cast<std::size_t>(header_.blockSize));
+    ReadOrFail(BlockOffset(block), lookup_);
+    return lookup_.data();
+  }
+
   void Load(int defaultCodePage);
   void WalkChain();
   std::string KeyBytes(const std::byte* record) const {
@@ -173,6 +183,7 @@ class ParadoxTable final : public Table {
   std::unordered_map<std::string, RecordLocator> keyMap_;  // only for keys that do not ascend
   IndexedFields covered_;
   mutable std::vector<std::byte> window_;
+  mutable std::vector<std::byte> lookup_;  // the block of the last look-up by key
   mutable std::uint32_t windowFirst_ = 0;
   mutable std::size_t windowBlocks_ = 0;
 };
@@ -194,6 +205,10 @@ void ParadoxTable::Load(int defaultCodePage) {
   ReadOrFail(0, header);
   try {
     header_ = ParseDataHeader(header, size);
+  } catch (const EEncryptedTable&) {
+    throw EDatabaseError("La table " + name_ +
+                         " est protégée par un mot de passe (cryptée) : elle ne peut être ni lue "
+                         "ni modifiée");
   } catch (const EDatabaseError& e) {
     Damaged(e.what());
   }
@@ -260,7 +275,7 @@ void ParadoxTable::WalkChain() {
 
 std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
                                                        const std::string& key) const {
-  const std::byte* records = LoadBlock(block) + kBlockHeaderSize;
+  const std::byte* records = LoadOneBlock(block) + kBlockHeaderSize;
   int lo = 0;
   int hi = slots_[block] - 1;
   while (lo <= hi) {

@@ -4,6 +4,7 @@
 // (Shape agreed before the implementation: the driver may add to it, and changes a signature
 // only together with its callers.)
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -126,8 +127,9 @@ class Table {
   // scans call it for every amount of every record.
   double DecodeDouble(const std::byte* record, int field) const {
     const std::byte* p = record + fieldOffsets_[static_cast<std::size_t>(field)];
-    std::uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) bits = (bits << 8) | std::to_integer<std::uint64_t>(p[i]);
+    std::uint64_t bits;
+    std::memcpy(&bits, p, sizeof bits);
+    if constexpr (std::endian::native == std::endian::little) bits = __builtin_bswap64(bits);
     if (bits == 0) return 0.0;
     // Positives carry their sign bit set; negatives are stored with every bit inverted.
     bits = (bits >> 63) != 0 ? bits & ~(std::uint64_t{1} << 63) : ~bits;

@@ -7,8 +7,14 @@
 namespace patchpav::paradox {
 namespace {
 
+// Paths appear in messages as UTF-8, whatever the platform's narrow encoding.
+std::string PathText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string Describe(const std::filesystem::path& path, const char* what, DWORD error) {
-  return std::string(what) + " " + path.string() + " (erreur " + std::to_string(error) + ")";
+  return std::string(what) + " " + PathText(path) + " (erreur " + std::to_string(error) + ")";
 }
 
 FileError::Kind KindOf(DWORD error) {
@@ -48,7 +54,8 @@ class Win32File final : public TableFile {
         throw FileError(KindOf(error), Describe(path_, "Lecture impossible de", error));
       }
       if (read == 0)
-        throw FileError(FileError::Kind::Other, "Fin de fichier inattendue dans " + path_.string());
+        throw FileError(FileError::Kind::Other,
+                        "Fin de fichier inattendue dans " + PathText(path_));
       done += read;
     }
   }

@@ -95,7 +95,7 @@ DataHeader ParseDataHeader(std::span<const std::byte> header, std::uint64_t file
   }
   bool encrypted = ReadU32(h + 0x25) != 0;
   if (version >= 5 && ReadU32(h + 0x25) == kEncryptionMoved) encrypted = ReadU32(h + 0x5C) != 0;
-  if (encrypted) Damaged("la table est cryptée (protégée par mot de passe)");
+  if (encrypted) throw EEncryptedTable("table cryptée");
 
   const std::uint64_t needed = static_cast<std::uint64_t>(d.headerSize) +
                                static_cast<std::uint64_t>(d.fileBlocks) * d.blockSize;

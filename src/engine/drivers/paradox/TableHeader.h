@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/Errors.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 
 namespace patchpav::paradox {
@@ -36,6 +37,12 @@ constexpr std::size_t kDataHeaderBase = 0x78;   // .DB/.Xnn of level 4 and later
 constexpr std::uint8_t kKeyedTable = 0;
 constexpr std::uint8_t kPrimaryIndex = 1;
 constexpr std::uint8_t kUnkeyedTable = 2;
+
+// A table protected by a password: its blocks are scrambled.
+class EEncryptedTable : public EDatabaseError {
+ public:
+  using EDatabaseError::EDatabaseError;
+};
 
 // What the driver takes from a .DB header once it has checked it.
 struct DataHeader {
