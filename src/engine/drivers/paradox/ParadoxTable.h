@@ -17,6 +17,8 @@
 
 namespace patchpav::paradox {
 
+class FileSystem;  // TableFile.h: the seam through which every byte of a table passes
+
 enum class FieldType : std::uint8_t {
   Alpha = 0x01,
   Date = 0x02,
@@ -76,11 +78,16 @@ class Table {
   // defaultCodePage applies when the header names none.
   static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
                                      int defaultCodePage = 1252);
+  // The same through another file system (tests make its reads and writes fail).
+  static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
+                                     int defaultCodePage, FileSystem& files);
 
   // Writes a new table (and its primary index when keyFieldCount > 0) holding the rows, which a
   // keyed table expects in ascending key order. Fails if the file exists unless overwrite is set.
   static void Create(const std::filesystem::path& file, const TableSchema& schema,
                      std::span<const std::vector<Value>> rows, bool overwrite = false);
+  static void Create(const std::filesystem::path& file, const TableSchema& schema,
+                     std::span<const std::vector<Value>> rows, bool overwrite, FileSystem& files);
 
   virtual ~Table() = default;
 
@@ -89,7 +96,8 @@ class Table {
   virtual std::uint32_t RecordCount() const = 0;
 
   // Calls visit(records, count, firstLocator) for each block in chain order, with the block's
-  // records packed back to back (RecordSize() bytes each). The fast path for scans.
+  // records packed back to back (RecordSize() bytes each). The fast path for scans. The records
+  // pointer is valid until the next visit; a failing read is an EDatabaseError naming the table.
   template <typename Visit>
   void ForEachBlock(Visit&& visit) const {
     for (std::size_t i = 0, n = BlockCount(); i < n; ++i) {

@@ -1,0 +1,1 @@
+select a, b from "t.db" where (a >= -1.5e2 or not b <> 'x''y') and c is not null order by a desc, b;

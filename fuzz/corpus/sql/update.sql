@@ -1,0 +1,1 @@
+UPDATE t SET a = NULL, b = 'k', c = +7 WHERE d = :x AND NOT (e != :y OR f IS NULL)

@@ -1,0 +1,389 @@
+// An open Paradox table: reads records block by block and rewrites fields in place.
+//
+// Design. Open reads the header, checks it, then walks the block chain once, reading the file in
+// windows of consecutive blocks; it refuses the table unless the chain stays inside the file,
+// visits no block twice, every block's addDataSize fits the block, and the records counted equal
+// the header's count. What the walk learns is kept small: the chain (block number, records) and,
+// for a keyed table, the first key of each block. Records stay on disk; scans read them window by
+// window through the TableFile seam, so an open table of a million rows holds a few hundred
+// kilobytes, never the file.
+//
+// Invariants, true from the end of Open until the table is destroyed:
+//  1. chain_ lists every block of the record chain in chain order, and slots_[b] is the number of
+//     records of block b (-1 for a block outside the chain); their sum is RecordCount().
+//  2. The header and the block headers are never written; Update writes only record bytes of the
+//     fields it is given, inside one record, in one write followed by one flush.
+//  3. window_ holds the bytes of blocks [windowFirst_, windowFirst_ + windowBlocks_) as they are on
+//     disk (Update patches it after a successful write).
+//  4. With keyOrder_ == ByBytes, the records' key bytes ascend along the chain, so firstKeys_
+//     (one key per chain block) finds a record's block by binary search.
+// States: open ReadOnly (Update refused) or ReadWrite (holding the file exclusively for writing).
+
+#include "engine/drivers/paradox/ParadoxTable.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <unordered_map>
+
+#include "engine/core/Errors.h"
+#include "engine/drivers/paradox/FieldCodec.h"
+#include "engine/drivers/paradox/SecondaryIndexes.h"
+#include "engine/drivers/paradox/TableFile.h"
+#include "engine/drivers/paradox/TableHeader.h"
+
+namespace patchpav::paradox {
+
+std::optional<int> TableSchema::FindField(std::string_view name) const {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::string& candidate = fields[i].name;
+    if (candidate.size() == name.size() &&
+        std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return static_cast<int>(i);
+    }
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+constexpr std::size_t kWindowBytes = 512 * 1024;
+
+std::string TableNameOf(const std::filesystem::path& file) {
+  const std::u8string stem = file.stem().u8string();
+  return std::string(stem.begin(), stem.end());
+}
+
+class ParadoxTable final : public Table {
+ public:
+  ParadoxTable(std::unique_ptr<TableFile> file, std::string name, Access access,
+               int defaultCodePage, const std::filesystem::path& path, FileSystem& files)
+      : file_(std::move(file)), name_(std::move(name)), access_(access) {
+    Load(defaultCodePage);
+    covered_ = FindIndexedFields(path, schema_.keyFieldCount, files);
+  }
+
+  const std::string& Name() const override { return name_; }
+  const TableSchema& Schema() const override { return schema_; }
+  std::uint32_t RecordCount() const override { return header_.numRecords; }
+  int RecordSize() const override { return header_.recordSize; }
+
+  Value Decode(const std::byte* record, int field) const override {
+    const FieldDef& f = FieldAt(field);
+    try {
+      return DecodeField(record + f.offset, f, schema_.codePage);
+    } catch (const EDatabaseError& e) {
+      throw EDatabaseError(Prefix() + "champ " + f.name + " : " + e.what());
+    }
+  }
+
+  bool IsBlank(const std::byte* record, int field) const override {
+    const FieldDef& f = FieldAt(field);
+    return IsBlankBytes(record + f.offset, f.size);
+  }
+
+  double DecodeDouble(const std::byte* record, int field) const override {
+    return DecodeDoubleBytes(record + schema_.fields[static_cast<std::size_t>(field)].offset);
+  }
+
+  std::optional<RecordLocator> FindByKey(std::span<const Value> key) override;
+  void Update(RecordLocator where, std::span<const FieldChange> changes) override;
+
+ protected:
+  std::size_t BlockCount() const override { return chain_.size(); }
+  BlockView BlockAt(std::size_t chainIndex) const override {
+    const ChainEntry& entry = chain_.at(chainIndex);
+    const std::byte* block = LoadBlock(entry.block);
+    return BlockView{block + kBlockHeaderSize, entry.count, RecordLocator{entry.block, 0}};
+  }
+
+ private:
+  struct ChainEntry {
+    std::uint16_t block;
+    std::uint16_t count;
+  };
+  enum class KeyOrder { None, ByBytes, Unordered };
+
+  std::string Prefix() const { return "Table " + name_ + " : "; }
+  [[noreturn]] void Damaged(const std::string& reason) const {
+    throw EDatabaseError("La table " + name_ + " est endommagée : " + reason);
+  }
+
+  const FieldDef& FieldAt(int field) const {
+    if (field < 0 || static_cast<std::size_t>(field) >= schema_.fields.size()) {
+      throw EDatabaseError(Prefix() + "champ n° " + std::to_string(field) + " inexistant");
+    }
+    return schema_.fields[static_cast<std::size_t>(field)];
+  }
+
+  std::uint64_t BlockOffset(std::uint16_t block) const {
+    return static_cast<std::uint64_t>(header_.headerSize) +
+           static_cast<std::uint64_t>(block - 1) * static_cast<std::uint64_t>(header_.blockSize);
+  }
+
+  void ReadOrFail(std::uint64_t offset, std::span<std::byte> bytes) const {
+    try {
+      file_->ReadAt(offset, bytes);
+    } catch (const FileError& e) {
+      throw EDatabaseError(Prefix() + "lecture impossible : " + e.what());
+    }
+  }
+
+  // The bytes of one block, read with the blocks after it: chains mostly run forward.
+  const std::byte* LoadBlock(std::uint16_t block) const {
+    if (windowBlocks_ == 0 || block < windowFirst_ || block >= windowFirst_ + windowBlocks_) {
+      const std::size_t perWindow = std::max<std::size_t>(1, kWindowBytes / header_.blockSize);
+      const std::size_t count = std::min<std::size_t>(perWindow, header_.fileBlocks - block + 1u);
+      window_.resize(count * header_.blockSize);
+      windowBlocks_ = 0;
+      ReadOrFail(BlockOffset(block), window_);
+      windowFirst_ = block;
+      windowBlocks_ = count;
+    }
+    return window_.data() + static_cast<std::size_t>(block - windowFirst_) * header_.blockSize;
+  }
+
+  void Load(int defaultCodePage);
+  void WalkChain();
+  std::string KeyBytes(const std::byte* record) const {
+    return std::string(reinterpret_cast<const char*>(record), static_cast<std::size_t>(keySize_));
+  }
+  std::optional<RecordLocator> FindInBlock(std::uint16_t block, const std::string& key) const;
+
+  std::unique_ptr<TableFile> file_;
+  std::string name_;
+  Access access_;
+  DataHeader header_;
+  TableSchema schema_;
+  std::vector<ChainEntry> chain_;
+  std::vector<std::int32_t> slots_;
+  int keySize_ = 0;
+  KeyOrder keyOrder_ = KeyOrder::None;
+  std::vector<std::string> firstKeys_;
+  std::unordered_map<std::string, RecordLocator> keyMap_;  // only for keys that do not ascend
+  IndexedFields covered_;
+  mutable std::vector<std::byte> window_;
+  mutable std::uint32_t windowFirst_ = 0;
+  mutable std::size_t windowBlocks_ = 0;
+};
+
+void ParadoxTable::Load(int defaultCodePage) {
+  std::uint64_t size = 0;
+  try {
+    size = file_->Size();
+  } catch (const FileError& e) {
+    throw EDatabaseError(Prefix() + "lecture impossible : " + e.what());
+  }
+  if (size < kFixedHeaderSize) Damaged("fichier trop court");
+  std::vector<std::byte> start(kFixedHeaderSize);
+  ReadOrFail(0, start);
+  const int headerSize = DeclaredHeaderSize(start);
+  if (static_cast<std::uint64_t>(headerSize) > size) Damaged("fichier tronqué");
+  std::vector<std::byte> header(
+      static_cast<std::size_t>(std::max<int>(headerSize, kFixedHeaderSize)));
+  ReadOrFail(0, header);
+  try {
+    header_ = ParseDataHeader(header, size);
+  } catch (const EDatabaseError& e) {
+    Damaged(e.what());
+  }
+  schema_ = header_.schema;
+  schema_.codePage = header_.namedCodePage != 0 ? header_.namedCodePage : defaultCodePage;
+  for (int i = 0; i < schema_.keyFieldCount; ++i)
+    keySize_ += schema_.fields[static_cast<std::size_t>(i)].size;
+  keyOrder_ = keySize_ > 0 ? KeyOrder::ByBytes : KeyOrder::None;
+  WalkChain();
+}
+
+void ParadoxTable::WalkChain() {
+  slots_.assign(static_cast<std::size_t>(header_.fileBlocks) + 1, -1);
+  const int capacity = (header_.blockSize - kBlockHeaderSize) / header_.recordSize;
+  std::uint64_t records = 0;
+  std::string previousKey;
+  std::string lastFirstKey;
+  for (std::uint16_t block = header_.firstBlock; block != 0;) {
+    if (block > header_.fileBlocks) Damaged("la chaîne de blocs sort du fichier");
+    if (slots_[block] >= 0) Damaged("la chaîne de blocs boucle");
+    const std::byte* bytes = LoadBlock(block);
+    const std::uint16_t next = ReadU16(bytes);
+    const int addDataSize = ReadS16(bytes + 4);
+    int count = 0;
+    if (addDataSize >= 0) {
+      if (addDataSize % header_.recordSize != 0)
+        Damaged("taille des données d'un bloc incohérente");
+      count = addDataSize / header_.recordSize + 1;
+      if (count > capacity) Damaged("un bloc annonce plus d'enregistrements qu'il n'en tient");
+    }
+    slots_[block] = count;
+    chain_.push_back(ChainEntry{block, static_cast<std::uint16_t>(count)});
+    records += static_cast<std::uint64_t>(count);
+    if (keySize_ > 0 && count > 0) {
+      const std::byte* record = bytes + kBlockHeaderSize;
+      lastFirstKey = KeyBytes(record);
+      firstKeys_.push_back(lastFirstKey);
+      for (int i = 0; i < count && keyOrder_ == KeyOrder::ByBytes;
+           ++i, record += header_.recordSize) {
+        std::string key = KeyBytes(record);
+        if (!previousKey.empty() && key <= previousKey) keyOrder_ = KeyOrder::Unordered;
+        previousKey = std::move(key);
+      }
+    } else if (keySize_ > 0) {
+      // An empty block repeats the key before it, so the keys stay sorted; the search skips it.
+      firstKeys_.push_back(lastFirstKey);
+    }
+    block = next;
+  }
+  if (records != header_.numRecords) {
+    Damaged("le nombre d'enregistrements de l'en-tête (" + std::to_string(header_.numRecords) +
+            ") ne correspond pas aux blocs (" + std::to_string(records) + ")");
+  }
+}
+
+std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
+                                                       const std::string& key) const {
+  const std::byte* records = LoadBlock(block) + kBlockHeaderSize;
+  int lo = 0;
+  int hi = slots_[block] - 1;
+  while (lo <= hi) {
+    const int mid = (lo + hi) / 2;
+    const int c = std::memcmp(records + static_cast<std::size_t>(mid) * header_.recordSize,
+                              key.data(), key.size());
+    if (c == 0) return RecordLocator{block, static_cast<std::uint16_t>(mid)};
+    if (c < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid - 1;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<RecordLocator> ParadoxTable::FindByKey(std::span<const Value> key) {
+  if (keySize_ == 0) throw EDatabaseError(Prefix() + "la table n'a pas de clé primaire");
+  if (key.size() != static_cast<std::size_t>(schema_.keyFieldCount)) {
+    throw EDatabaseError(Prefix() + "la clé primaire a " + std::to_string(schema_.keyFieldCount) +
+                         " champ(s)");
+  }
+  std::string bytes(static_cast<std::size_t>(keySize_), '\0');
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    const FieldDef& f = schema_.fields[i];
+    try {
+      EncodeField(key[i], f, schema_.codePage,
+                  reinterpret_cast<std::byte*>(bytes.data()) + f.offset);
+    } catch (const EDatabaseError&) {
+      return std::nullopt;  // a value the key field cannot hold is held by no record
+    }
+  }
+  if (keyOrder_ == KeyOrder::ByBytes) {
+    // The last block whose first key is not above the key, skipping back over empty blocks.
+    std::size_t i = static_cast<std::size_t>(
+        std::upper_bound(firstKeys_.begin(), firstKeys_.end(), bytes) - firstKeys_.begin());
+    while (i > 0 && chain_[i - 1].count == 0) --i;
+    if (i == 0) return std::nullopt;
+    return FindInBlock(chain_[i - 1].block, bytes);
+  }
+  if (keyMap_.empty()) {
+    keyMap_.reserve(header_.numRecords);
+    for (const ChainEntry& entry : chain_) {
+      const std::byte* record = LoadBlock(entry.block) + kBlockHeaderSize;
+      for (std::uint16_t slot = 0; slot < entry.count; ++slot, record += header_.recordSize) {
+        keyMap_.emplace(KeyBytes(record), RecordLocator{entry.block, slot});
+      }
+    }
+  }
+  const auto found = keyMap_.find(bytes);
+  if (found == keyMap_.end()) return std::nullopt;
+  return found->second;
+}
+
+void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> changes) {
+  if (access_ != Access::ReadWrite) {
+    throw EDatabaseError("La table " + name_ + " est ouverte en lecture seule");
+  }
+  if (where.block == 0 || where.block > header_.fileBlocks || slots_[where.block] <= where.slot) {
+    throw EDatabaseError(Prefix() + "enregistrement inexistant");
+  }
+  if (changes.empty()) return;
+  // Everything is checked and encoded before the first byte is written.
+  std::vector<std::byte> record(static_cast<std::size_t>(header_.recordSize));
+  std::vector<bool> set(schema_.fields.size());
+  int lo = header_.recordSize;
+  int hi = 0;
+  for (const FieldChange& change : changes) {
+    const FieldDef& f = FieldAt(change.field);
+    if (change.field < schema_.keyFieldCount) {
+      throw EDatabaseError(Prefix() + "le champ " + f.name +
+                           " fait partie de la clé primaire et ne peut pas être modifié");
+    }
+    if (const std::optional<std::string> why = covered_.Refusal(change.field + 1)) {
+      throw EDatabaseError(Prefix() + "le champ " + f.name + " ne peut pas être modifié : " + *why);
+    }
+    try {
+      EncodeField(change.value, f, schema_.codePage, record.data() + f.offset);
+    } catch (const EDatabaseError& e) {
+      throw EDatabaseError(Prefix() + "champ " + f.name + " : " + e.what());
+    }
+    set[static_cast<std::size_t>(change.field)] = true;
+    lo = std::min(lo, f.offset);
+    hi = std::max(hi, f.offset + f.size);
+  }
+  // One write spanning the set fields: the bytes between them are written back as they are.
+  const std::uint64_t recordOffset = BlockOffset(where.block) + kBlockHeaderSize +
+                                     static_cast<std::uint64_t>(where.slot) * header_.recordSize;
+  std::vector<std::byte> span(static_cast<std::size_t>(hi - lo));
+  ReadOrFail(recordOffset + lo, span);
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    if (!set[i]) continue;
+    const FieldDef& f = schema_.fields[i];
+    if (f.offset < lo || f.offset + f.size > hi) continue;
+    std::memcpy(span.data() + (f.offset - lo), record.data() + f.offset,
+                static_cast<std::size_t>(f.size));
+  }
+  try {
+    file_->WriteAt(recordOffset + lo, span);
+    file_->Flush();
+  } catch (const FileError& e) {
+    windowBlocks_ = 0;  // what is on disk is no longer known
+    throw EDatabaseError("Écriture impossible dans la table " + name_ + " : " + e.what());
+  }
+  if (windowBlocks_ != 0 && where.block >= windowFirst_ &&
+      where.block < windowFirst_ + windowBlocks_) {
+    std::byte* inWindow =
+        window_.data() + static_cast<std::size_t>(where.block - windowFirst_) * header_.blockSize +
+        kBlockHeaderSize + static_cast<std::size_t>(where.slot) * header_.recordSize + lo;
+    std::memcpy(inWindow, span.data(), span.size());
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Table> Table::Open(const std::filesystem::path& file, Access access,
+                                   int defaultCodePage) {
+  return Open(file, access, defaultCodePage, SystemFileSystem());
+}
+
+std::unique_ptr<Table> Table::Open(const std::filesystem::path& file, Access access,
+                                   int defaultCodePage, FileSystem& files) {
+  const std::string name = TableNameOf(file);
+  std::unique_ptr<TableFile> handle;
+  try {
+    handle = files.Open(file, access == Access::ReadWrite ? OpenMode::ReadWrite : OpenMode::Read);
+  } catch (const FileError& e) {
+    switch (e.GetKind()) {
+      case FileError::Kind::InUse:
+        throw EDatabaseError("La table " + name +
+                             " est en cours d'utilisation (in use) par un autre programme");
+      case FileError::Kind::NotFound:
+        throw EDatabaseError("La table " + name + " est introuvable");
+      default:
+        throw EDatabaseError("Impossible d'ouvrir la table " + name + " : " + e.what());
+    }
+  }
+  return std::make_unique<ParadoxTable>(std::move(handle), name, access, defaultCodePage, file,
+                                        files);
+}
+
+}  // namespace patchpav::paradox

@@ -1,0 +1,55 @@
+#pragma once
+
+// The seam between the Paradox driver and the operating system: every byte of a table goes
+// through a TableFile, so that tests can make the Nth read, write or flush fail and check what
+// the table looks like afterwards.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace patchpav::paradox {
+
+// A failure of the file system. InUse: another program holds the file in a way that excludes us.
+class FileError : public std::runtime_error {
+ public:
+  enum class Kind { Other, NotFound, InUse, Exists };
+  FileError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+  Kind GetKind() const { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
+class TableFile {
+ public:
+  virtual ~TableFile() = default;
+  // Reads exactly bytes.size() bytes at offset; a short read is a FileError.
+  virtual void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) = 0;
+  virtual void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) = 0;
+  // Returns once the written bytes are on the disk.
+  virtual void Flush() = 0;
+  virtual std::uint64_t Size() = 0;
+};
+
+enum class OpenMode {
+  Read,       // shares reading only: refused while another program writes the file
+  ReadWrite,  // nobody else may write while we hold it
+  Create,     // a new file; fails if it exists
+  Replace,    // a new file, replacing any existing one
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode mode) = 0;
+};
+
+// The operating system's files (CreateFileW on Windows, open + flock elsewhere).
+FileSystem& SystemFileSystem();
+
+}  // namespace patchpav::paradox

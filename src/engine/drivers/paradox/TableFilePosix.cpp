@@ -1,0 +1,129 @@
+#include "engine/drivers/paradox/TableFile.h"
+
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace patchpav::paradox {
+namespace {
+
+std::string Describe(const std::filesystem::path& path, const char* what, int error) {
+  return std::string(what) + " " + path.string() + " : " + std::strerror(error);
+}
+
+FileError::Kind KindOf(int error) {
+  switch (error) {
+    case ENOENT:
+      return FileError::Kind::NotFound;
+    case EEXIST:
+      return FileError::Kind::Exists;
+    case EWOULDBLOCK:
+      return FileError::Kind::InUse;
+    default:
+      return FileError::Kind::Other;
+  }
+}
+
+// Advisory locks stand in for the Windows share modes: a shared lock for readers, an exclusive
+// one for the writer, both refused at once rather than waited for.
+class PosixFile final : public TableFile {
+ public:
+  PosixFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+  ~PosixFile() override { ::close(fd_); }
+
+  void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n =
+          ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw FileError(KindOf(errno), Describe(path_, "Lecture impossible de", errno));
+      if (n == 0)
+        throw FileError(FileError::Kind::Other, "Fin de fichier inattendue dans " + path_.string());
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                                 static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0)
+        throw FileError(KindOf(errno), Describe(path_, "Écriture impossible dans", errno));
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  void Flush() override {
+    if (::fsync(fd_) != 0)
+      throw FileError(KindOf(errno), Describe(path_, "Écriture impossible dans", errno));
+  }
+
+  std::uint64_t Size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+      throw FileError(KindOf(errno), Describe(path_, "Lecture impossible de", errno));
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+ private:
+  int fd_;
+  std::filesystem::path path_;
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode mode) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::Read:
+        flags |= O_RDONLY;
+        break;
+      case OpenMode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+      case OpenMode::Create:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
+        break;
+      case OpenMode::Replace:
+        flags |= O_RDWR | O_CREAT;
+        break;
+    }
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) throw FileError(KindOf(errno), Describe(path, "Ouverture impossible de", errno));
+    const int lock = mode == OpenMode::Read ? LOCK_SH : LOCK_EX;
+    if (::flock(fd, lock | LOCK_NB) != 0) {
+      const int error = errno;
+      ::close(fd);
+      throw FileError(KindOf(error), Describe(path, "Ouverture impossible de", error));
+    }
+    // Truncate only once the lock is ours, so a replaced file is never cut under a reader.
+    if (mode == OpenMode::Replace && ::ftruncate(fd, 0) != 0) {
+      const int error = errno;
+      ::close(fd);
+      throw FileError(KindOf(error), Describe(path, "Écriture impossible dans", error));
+    }
+    return std::make_unique<PosixFile>(fd, path);
+  }
+};
+
+}  // namespace
+
+FileSystem& SystemFileSystem() {
+  static PosixFileSystem system;
+  return system;
+}
+
+}  // namespace patchpav::paradox
+
+#endif

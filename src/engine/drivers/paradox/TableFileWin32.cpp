@@ -1,0 +1,122 @@
+#include "engine/drivers/paradox/TableFile.h"
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+namespace patchpav::paradox {
+namespace {
+
+std::string Describe(const std::filesystem::path& path, const char* what, DWORD error) {
+  return std::string(what) + " " + path.string() + " (erreur " + std::to_string(error) + ")";
+}
+
+FileError::Kind KindOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return FileError::Kind::NotFound;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return FileError::Kind::Exists;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileError::Kind::InUse;
+    default:
+      return FileError::Kind::Other;
+  }
+}
+
+class Win32File final : public TableFile {
+ public:
+  Win32File(HANDLE handle, std::filesystem::path path) : handle_(handle), path_(std::move(path)) {}
+  Win32File(const Win32File&) = delete;
+  Win32File& operator=(const Win32File&) = delete;
+  ~Win32File() override { CloseHandle(handle_); }
+
+  void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      OVERLAPPED at{};
+      const std::uint64_t position = offset + done;
+      at.Offset = static_cast<DWORD>(position);
+      at.OffsetHigh = static_cast<DWORD>(position >> 32);
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+      DWORD read = 0;
+      if (!ReadFile(handle_, bytes.data() + done, chunk, &read, &at)) {
+        const DWORD error = GetLastError();
+        throw FileError(KindOf(error), Describe(path_, "Lecture impossible de", error));
+      }
+      if (read == 0)
+        throw FileError(FileError::Kind::Other, "Fin de fichier inattendue dans " + path_.string());
+      done += read;
+    }
+  }
+
+  void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      OVERLAPPED at{};
+      const std::uint64_t position = offset + done;
+      at.Offset = static_cast<DWORD>(position);
+      at.OffsetHigh = static_cast<DWORD>(position >> 32);
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+      DWORD written = 0;
+      if (!WriteFile(handle_, bytes.data() + done, chunk, &written, &at) || written == 0) {
+        const DWORD error = GetLastError();
+        throw FileError(KindOf(error), Describe(path_, "Écriture impossible dans", error));
+      }
+      done += written;
+    }
+  }
+
+  void Flush() override {
+    if (!FlushFileBuffers(handle_)) {
+      const DWORD error = GetLastError();
+      throw FileError(KindOf(error), Describe(path_, "Écriture impossible dans", error));
+    }
+  }
+
+  std::uint64_t Size() override {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle_, &size)) {
+      const DWORD error = GetLastError();
+      throw FileError(KindOf(error), Describe(path_, "Lecture impossible de", error));
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+  }
+
+ private:
+  HANDLE handle_;
+  std::filesystem::path path_;
+};
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode mode) override {
+    // Sharing reading only: a program that has the file open for writing makes the open fail
+    // with a sharing violation, and nobody can open it for writing while we hold it.
+    const DWORD access = mode == OpenMode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    DWORD disposition = OPEN_EXISTING;
+    if (mode == OpenMode::Create) disposition = CREATE_NEW;
+    if (mode == OpenMode::Replace) disposition = CREATE_ALWAYS;
+    const HANDLE handle = CreateFileW(path.wstring().c_str(), access, FILE_SHARE_READ, nullptr,
+                                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      throw FileError(KindOf(error), Describe(path, "Ouverture impossible de", error));
+    }
+    return std::make_unique<Win32File>(handle, path);
+  }
+};
+
+}  // namespace
+
+FileSystem& SystemFileSystem() {
+  static Win32FileSystem system;
+  return system;
+}
+
+}  // namespace patchpav::paradox
+
+#endif

@@ -1,0 +1,44 @@
+#pragma once
+
+// The local driver ("STANDARD" aliases): a directory of Paradox tables queried with the local
+// SQL dialect.
+//
+// Parameters: PATH, the directory; DEFAULT DRIVER, which must be PARADOX; ENABLE BCD, accepted
+// for compatibility (BCD fields always read as floats); LANGDRIVER, the language driver that
+// gives the code page of text fields of a table whose header names none (see
+// LanguageDriverCodePage).
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/core/Driver.h"
+#include "engine/sql/TableCatalog.h"
+
+namespace patchpav::sql {
+
+// A connection keeps every table it opened until it is destroyed, so a table's key map is built
+// once per connection, not once per statement.
+class LocalConnection : public DriverConnection {
+ public:
+  LocalConnection(const std::filesystem::path& directory, std::optional<int> defaultCodePage);
+  std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) override;
+
+ private:
+  std::shared_ptr<TableCatalog> catalog_;
+};
+
+class LocalDriver : public Driver {
+ public:
+  std::string Type() const override { return "STANDARD"; }
+  DriverParams DefaultParams() const override;
+  std::unique_ptr<DriverConnection> Connect(const DriverParams& params) override;
+};
+
+// The code page of a language driver name, without regard to letter case: "ascii", "intl",
+// "swedfin" 437; "intl850", "spanish" 850; "ANSIINTL", "ANSII850",
+// "ANSISPAN", "ANSISWFN", "DBWINUS0", "DBWINWE0", "BLLT1FR0", "BLLT1DE0", "BLLT1US0" 1252.
+// An empty name is nullopt (the table layer's default); an unknown one an EDatabaseError.
+std::optional<int> LanguageDriverCodePage(const std::string& name);
+
+}  // namespace patchpav::sql

@@ -1,0 +1,122 @@
+#pragma once
+
+// Helpers shared by the Paradox driver's tests: a private directory, whole-file bytes, a full
+// decode of a table, and a file system whose Nth read, write or flush fails.
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/drivers/paradox/ParadoxTable.h"
+#include "engine/drivers/paradox/TableFile.h"
+
+namespace patchpav::paradox::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device seed;
+    path_ = std::filesystem::temp_directory_path() /
+            ("pp_paradox_" + std::to_string(seed()) + std::to_string(seed()));
+    std::filesystem::create_directories(path_);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::vector<char> FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFileBytes(const std::filesystem::path& path, const std::vector<char>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<std::vector<Value>> ReadAllRows(const Table& table) {
+  std::vector<std::vector<Value>> rows;
+  const int fields = static_cast<int>(table.Schema().fields.size());
+  table.ForEachBlock([&](const std::byte* records, std::size_t count, RecordLocator) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::byte* record = records + i * static_cast<std::size_t>(table.RecordSize());
+      std::vector<Value> row;
+      for (int f = 0; f < fields; ++f) row.push_back(table.Decode(record, f));
+      rows.push_back(std::move(row));
+    }
+  });
+  return rows;
+}
+
+inline FieldDef Field(std::string name, FieldType type, int size = 0, int decimals = 0) {
+  FieldDef f;
+  f.name = std::move(name);
+  f.type = type;
+  f.size = size;
+  f.decimals = decimals;
+  return f;
+}
+
+// The operating system's files, except that once FailNth(n) is called the nth operation of the
+// chosen kind fails, as a full disk or a pulled cable would.
+class FailingFileSystem final : public FileSystem {
+ public:
+  enum class Op { Read, Write, Flush };
+  explicit FailingFileSystem(Op op) : op_(op) {}
+  void FailNth(int n) {
+    count_ = 0;
+    failAt_ = n;
+  }
+
+  std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode mode) override {
+    return std::make_unique<File>(SystemFileSystem().Open(path, mode), *this);
+  }
+  int Count() const { return count_; }
+
+ private:
+  class File final : public TableFile {
+   public:
+    File(std::unique_ptr<TableFile> inner, FailingFileSystem& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
+    void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
+      owner_.Step(Op::Read);
+      inner_->ReadAt(offset, bytes);
+    }
+    void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
+      owner_.Step(Op::Write);
+      inner_->WriteAt(offset, bytes);
+    }
+    void Flush() override {
+      owner_.Step(Op::Flush);
+      inner_->Flush();
+    }
+    std::uint64_t Size() override { return inner_->Size(); }
+
+   private:
+    std::unique_ptr<TableFile> inner_;
+    FailingFileSystem& owner_;
+  };
+
+  void Step(Op op) {
+    if (op != op_) return;
+    if (++count_ == failAt_) throw FileError(FileError::Kind::Other, "disque plein (simulé)");
+  }
+
+  Op op_;
+  int failAt_ = 0;
+  int count_ = 0;
+};
+
+}  // namespace patchpav::paradox::testing

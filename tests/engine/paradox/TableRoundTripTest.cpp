@@ -1,0 +1,204 @@
+// Tables that we create read back value for value, at every level, with their code page, and
+// keyed tables find each record by key however many index levels they need.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+
+#include "engine/core/Errors.h"
+#include "engine/drivers/paradox/ParadoxTable.h"
+#include "engine/paradox/ParadoxTestSupport.h"
+
+namespace patchpav::paradox {
+namespace {
+
+using testing::Field;
+using testing::ReadAllRows;
+using testing::TempDir;
+
+TableSchema AllTypes(int level) {
+  TableSchema s;
+  s.fileVersion = level;
+  s.keyFieldCount = 1;
+  s.fields = {Field("ID", level >= 0x0A ? FieldType::Long : FieldType::Short),
+              Field("Libelle", FieldType::Alpha, 20),
+              Field("Montant", FieldType::Number),
+              Field("Total", FieldType::Currency),
+              Field("Jour", FieldType::Date),
+              Field("Petit", FieldType::Short),
+              Field("Note", FieldType::Memo, 15)};
+  if (level >= 0x0A) {
+    s.fields.push_back(Field("Grand", FieldType::Long));
+    s.fields.push_back(Field("Vrai", FieldType::Logical));
+    s.fields.push_back(Field("Heure", FieldType::Time));
+    s.fields.push_back(Field("Quand", FieldType::Timestamp));
+    s.fields.push_back(Field("Compteur", FieldType::AutoIncrement));
+    s.fields.push_back(Field("Precis", FieldType::Bcd, 0, 4));
+    s.fields.push_back(Field("Octets", FieldType::Bytes, 6));
+  }
+  return s;
+}
+
+std::vector<std::vector<Value>> AllTypesRows(const TableSchema& s) {
+  const bool level5 = s.fields.size() > 7;
+  std::vector<std::vector<Value>> rows;
+  const auto add = [&](std::vector<Value> common, std::vector<Value> extra) {
+    if (level5) common.insert(common.end(), extra.begin(), extra.end());
+    rows.push_back(std::move(common));
+  };
+  using V = Value;
+  add({V::Integer(1), V::Text("Acte été"), V::Float(25), V::Float(-18), V::Integer(738945),
+       V::Integer(-5), V::Text("court")},
+      {V::Integer(-100000), V::Integer(1), V::Integer(49507250), V::Float(62135683200000.0),
+       V::Integer(1), V::Float(123.45), V::Text("ab\x01")});
+  add({V::Integer(2), V(), V(), V(), V(), V(), V()}, {V(), V(), V(), V(), V(), V(), V()});
+  add({V::Integer(3), V::Text("ZZZZZZZZZZZZZZZZZZZZ"), V::Float(0.30000000000000004),
+       V::Float(-1.7976931348623157e308), V::Integer(1), V::Integer(32767), V::Text("")},
+      {V::Integer(2147483647), V::Integer(0), V::Integer(0), V::Float(1e-300), V::Integer(7),
+       V::Float(-0.5), V::Text("xyz")});
+  add({V::Integer(4), V::Text("x"), V::Float(0), V::Float(1e-300), V::Integer(3652059),
+       V::Integer(-32767), V()},
+      {V::Integer(-2147483647), V(), V(), V(), V(), V::Float(99999999.9999), V()});
+  return rows;
+}
+
+// What a value reads back as: the empty text is a blank, a BCD value is rounded to its decimals.
+Value Expected(const Value& given) {
+  if (given.GetKind() == Value::Kind::Text && given.AsText().empty()) return Value();
+  return given;
+}
+
+TEST(TableRoundTripTest, EveryFieldTypeAtEveryLevelReadsBackAsWritten) {
+  for (const int level : {0x09, 0x0A, 0x0B, 0x0C}) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    TempDir dir;
+    const TableSchema schema = AllTypes(level);
+    const auto rows = AllTypesRows(schema);
+    Table::Create(dir / "TYPES.DB", schema, rows);
+    const auto table = Table::Open(dir / "TYPES.DB", Table::Access::ReadOnly);
+    EXPECT_EQ(table->Name(), "TYPES");
+    EXPECT_EQ(table->RecordCount(), rows.size());
+    EXPECT_EQ(table->Schema().fileVersion, level);
+    ASSERT_EQ(table->Schema().fields.size(), schema.fields.size());
+    for (std::size_t f = 0; f < schema.fields.size(); ++f) {
+      EXPECT_EQ(table->Schema().fields[f].name, schema.fields[f].name);
+      EXPECT_EQ(table->Schema().fields[f].type, schema.fields[f].type);
+    }
+    const auto read = ReadAllRows(*table);
+    ASSERT_EQ(read.size(), rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      for (std::size_t f = 0; f < rows[r].size(); ++f) {
+        SCOPED_TRACE("row " + std::to_string(r) + " field " + schema.fields[f].name);
+        const Value want = Expected(rows[r][f]);
+        if (want.GetKind() == Value::Kind::Float) {
+          ASSERT_EQ(read[r][f].GetKind(), Value::Kind::Float);
+          // bit for bit, so that -0.0/+0.0 and the last ulp count
+          const double got = read[r][f].AsFloat();
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(got),
+                    std::bit_cast<std::uint64_t>(want.AsFloat()));
+        } else {
+          EXPECT_EQ(read[r][f], want);
+        }
+      }
+    }
+  }
+}
+
+TEST(TableRoundTripTest, AlphaTextUsesTheTableCodePageOrTheDefault) {
+  TempDir dir;
+  struct Case {
+    int codePage;
+    unsigned char storedE;  // how "é" is stored
+  } cases[] = {{437, 0x82}, {850, 0x82}, {1252, 0xE9}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    TableSchema s;
+    s.codePage = c.codePage;
+    s.fields = {Field("Nom", FieldType::Alpha, 10)};
+    const std::vector<std::vector<Value>> rows = {{Value::Text("é")}};
+    Table::Create(dir / "CP.DB", s, rows, true);
+    const auto bytes = testing::FileBytes(dir / "CP.DB");
+    const auto table = Table::Open(dir / "CP.DB", Table::Access::ReadOnly, 437);
+    EXPECT_EQ(table->Schema().codePage, c.codePage);
+    EXPECT_EQ(ReadAllRows(*table)[0][0], Value::Text("é"));
+    EXPECT_NE(std::find(bytes.begin(), bytes.end(), static_cast<char>(c.storedE)), bytes.end());
+  }
+  // A table that names no code page (0 in the header) is read with the default given to Open.
+  auto bytes = testing::FileBytes(dir / "CP.DB");
+  bytes[0x6A] = 0;
+  bytes[0x6B] = 0;
+  testing::WriteFileBytes(dir / "CP.DB", bytes);
+  EXPECT_EQ(ReadAllRows(*Table::Open(dir / "CP.DB", Table::Access::ReadOnly, 1252))[0][0],
+            Value::Text("é"));
+  EXPECT_EQ(ReadAllRows(*Table::Open(dir / "CP.DB", Table::Access::ReadOnly, 850))[0][0],
+            Value::Text("Ú"));
+}
+
+TEST(TableRoundTripTest, CreateRefusesWhatItCannotWrite) {
+  TempDir dir;
+  TableSchema keyed;
+  keyed.keyFieldCount = 1;
+  keyed.fields = {Field("ID", FieldType::Long), Field("Nom", FieldType::Alpha, 3)};
+  struct Case {
+    const char* what;
+    std::vector<std::vector<Value>> rows;
+  } cases[] = {
+      {"keys out of order", {{Value::Integer(2), Value()}, {Value::Integer(1), Value()}}},
+      {"duplicate key", {{Value::Integer(1), Value()}, {Value::Integer(1), Value()}}},
+      {"text too long", {{Value::Integer(1), Value::Text("abcd")}}},
+      {"no such character", {{Value::Integer(1), Value::Text("€€")}}},
+      {"blank marker value", {{Value::Integer(-2147483648LL), Value()}}},
+      {"fraction in an integer", {{Value::Float(1.5), Value()}}},
+      {"missing value", {{Value::Integer(1)}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TableSchema s = keyed;
+    if (std::string(c.what) == "no such character") s.codePage = 437;
+    EXPECT_THROW(Table::Create(dir / "BAD.DB", s, c.rows), EDatabaseError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "BAD.DB"));
+  }
+  Table::Create(dir / "T.DB", keyed, {});
+  EXPECT_THROW(Table::Create(dir / "T.DB", keyed, {}), EDatabaseError);  // exists
+}
+
+TEST(TableRoundTripTest, FindByKeyFindsEveryRecordWithoutAScan) {
+  // 100,000 rows need a two-level primary index; every key is found where the scan saw it.
+  TempDir dir;
+  TableSchema s;
+  s.keyFieldCount = 2;
+  s.fields = {Field("A", FieldType::Short), Field("B", FieldType::Long),
+              Field("N", FieldType::Number)};
+  std::vector<std::vector<Value>> rows;
+  for (int i = 0; i < 100000; ++i) {
+    rows.push_back(
+        {Value::Integer(i / 1000 - 50), Value::Integer(i % 1000 * 3 - 7), Value::Float(i)});
+  }
+  Table::Create(dir / "K.DB", s, rows);
+  EXPECT_TRUE(std::filesystem::exists(dir / "K.PX"));
+  const auto table = Table::Open(dir / "K.DB", Table::Access::ReadWrite);
+  std::vector<RecordLocator> seen;
+  table->ForEachBlock([&](const std::byte*, std::size_t count, RecordLocator first) {
+    for (std::size_t i = 0; i < count; ++i)
+      seen.push_back({first.block, static_cast<std::uint16_t>(i)});
+  });
+  ASSERT_EQ(seen.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); i += 97) {
+    const std::vector<Value> key = {rows[i][0], rows[i][1]};
+    const auto found = table->FindByKey(key);
+    ASSERT_TRUE(found) << i;
+    EXPECT_EQ(found->block, seen[i].block);
+    EXPECT_EQ(found->slot, seen[i].slot);
+  }
+  const std::vector<Value> missing = {Value::Integer(0), Value::Integer(3)};
+  EXPECT_FALSE(table->FindByKey(missing));
+  const std::vector<Value> below = {Value::Integer(-32767), Value::Integer(0)};
+  EXPECT_FALSE(table->FindByKey(below));
+  const std::vector<Value> tooShort = {Value::Integer(0)};
+  EXPECT_THROW(table->FindByKey(tooShort), EDatabaseError);
+}
+
+}  // namespace
+}  // namespace patchpav::paradox

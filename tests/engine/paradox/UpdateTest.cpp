@@ -1,0 +1,207 @@
+// In-place updates: exactly the set fields' bytes change, zero is +0.0, untouched blanks stay
+// blank, and every refusal or failed write leaves the file as it was.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/core/Errors.h"
+#include "engine/drivers/paradox/ParadoxTable.h"
+#include "engine/paradox/ParadoxTestSupport.h"
+
+namespace patchpav::paradox {
+namespace {
+
+using testing::FailingFileSystem;
+using testing::Field;
+using testing::FileBytes;
+using testing::TempDir;
+
+TableSchema CpMainLike() {
+  TableSchema s;
+  s.keyFieldCount = 1;
+  s.fields = {Field("CPMain_ID", FieldType::Long)};
+  for (int i = 1; i <= 7; ++i)
+    s.fields.push_back(Field("MontantSS" + std::to_string(i), FieldType::Number));
+  s.fields.push_back(Field("Libelle", FieldType::Alpha, 12));
+  return s;
+}
+
+// 200 rows: MontantSS1 = 25, MontantSS2 = -18, the others blank.
+void MakeTable(const std::filesystem::path& file) {
+  std::vector<std::vector<Value>> rows;
+  for (int id = 1; id <= 200; ++id) {
+    std::vector<Value> row(9);
+    row[0] = Value::Integer(id * 10);
+    row[1] = Value::Float(25);
+    row[2] = Value::Float(-18);
+    rows.push_back(std::move(row));
+  }
+  Table::Create(file, CpMainLike(), rows);
+}
+
+std::vector<std::size_t> DifferingOffsets(const std::vector<char>& a, const std::vector<char>& b) {
+  std::vector<std::size_t> at;
+  for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+    if (a[i] != b[i]) at.push_back(i);
+  }
+  return at;
+}
+
+TEST(UpdateTest, WritesExactlyTheBytesOfTheSetFields) {
+  TempDir dir;
+  const auto file = dir / "CPMAIN.DB";
+  MakeTable(file);
+  const auto before = FileBytes(file);
+  {
+    const auto table = Table::Open(file, Table::Access::ReadWrite);
+    const std::vector<Value> key = {Value::Integer(1500)};
+    const auto where = table->FindByKey(key);
+    ASSERT_TRUE(where);
+    // MontantSS1 25 -> 7, MontantSS2 -18 -> 0, MontantSS5 (blank, not set) stays blank.
+    const std::vector<Table::FieldChange> changes = {{1, Value::Float(7)}, {2, Value::Float(-0.0)}};
+    table->Update(*where, changes);
+    // The open table sees its own write.
+    bool checked = false;
+    table->ForEachBlock([&](const std::byte* records, std::size_t count, RecordLocator first) {
+      if (first.block != where->block) return;
+      ASSERT_GT(count, where->slot);
+      const std::byte* record =
+          records + where->slot * static_cast<std::size_t>(table->RecordSize());
+      EXPECT_EQ(table->DecodeDouble(record, 1), 7.0);
+      EXPECT_FALSE(std::signbit(table->DecodeDouble(record, 2)));
+      EXPECT_TRUE(table->IsBlank(record, 5));
+      checked = true;
+    });
+    EXPECT_TRUE(checked);
+  }
+  const auto after = FileBytes(file);
+  ASSERT_EQ(after.size(), before.size());
+  const auto changed = DifferingOffsets(before, after);
+  ASSERT_FALSE(changed.empty());
+  // The record of key 1500 (80 00 05 DC); MontantSS1 follows the 4-byte key.
+  const std::vector<char> keyBytes = {'\x80', 0, 5, '\xDC'};
+  const auto record = std::search(after.begin(), after.end(), keyBytes.begin(), keyBytes.end());
+  ASSERT_NE(record, after.end());
+  const auto ss1 = static_cast<std::size_t>(record - after.begin()) + 4;
+  EXPECT_GE(changed.front(), ss1);
+  EXPECT_LT(changed.back(), ss1 + 16);
+  // 7 is C0 1C 00 ..., +0.0 is 80 00 ... (never 7F FF ... for -0.0)
+  const std::vector<unsigned char> expected = {0xC0, 0x1C, 0, 0, 0, 0, 0, 0,
+                                               0x80, 0,    0, 0, 0, 0, 0, 0};
+  const std::vector<unsigned char> written(after.begin() + static_cast<std::ptrdiff_t>(ss1),
+                                           after.begin() + static_cast<std::ptrdiff_t>(ss1 + 16));
+  EXPECT_EQ(written, expected);
+
+  const auto reopened = Table::Open(file, Table::Access::ReadOnly);
+  const std::vector<Value> key = {Value::Integer(1500)};
+  EXPECT_TRUE(reopened->FindByKey(key));
+}
+
+TEST(UpdateTest, NullWritesABlankAndOtherFieldsKeepTheirBytes) {
+  TempDir dir;
+  const auto file = dir / "CPMAIN.DB";
+  MakeTable(file);
+  const auto before = FileBytes(file);
+  {
+    const auto table = Table::Open(file, Table::Access::ReadWrite);
+    const std::vector<Value> key = {Value::Integer(10)};
+    const std::vector<Table::FieldChange> changes = {{3, Value()}, {8, Value::Text("Réglé")}};
+    table->Update(*table->FindByKey(key), changes);
+  }
+  const auto changed = DifferingOffsets(before, FileBytes(file));
+  // MontantSS3 was blank and is written blank: only Libelle's 5 bytes differ.
+  EXPECT_EQ(changed.size(), 5u);
+  const auto table = Table::Open(file, Table::Access::ReadOnly);
+  const auto rows = testing::ReadAllRows(*table);
+  EXPECT_EQ(rows[0][8], Value::Text("Réglé"));
+  EXPECT_EQ(rows[0][1], Value::Float(25));
+  EXPECT_TRUE(rows[0][3].IsNull());
+}
+
+TEST(UpdateTest, RefusalsWriteNothing) {
+  TempDir dir;
+  const auto file = dir / "CPMAIN.DB";
+  MakeTable(file);
+  // A secondary index on MontantSS4 (DB field 5), as Paradox names one: CPMAIN.X05 whose header
+  // lists the indexed field first. We make it with our own writer: a table of the index's fields.
+  {
+    TableSchema index;
+    index.fields = {Field("Sec Key", FieldType::Number), Field("CPMain_ID", FieldType::Long),
+                    Field("Hint", FieldType::Short)};
+    Table::Create(dir / "CPMAIN.X05", index, {});
+    auto bytes = FileBytes(dir / "CPMAIN.X05");
+    bytes[0x15] = 5;
+    testing::WriteFileBytes(dir / "CPMAIN.X05", bytes);
+  }
+  const auto before = FileBytes(file);
+  struct Case {
+    const char* what;
+    Table::Access access;
+    std::vector<Table::FieldChange> changes;
+  } cases[] = {
+      {"key field", Table::Access::ReadWrite, {{1, Value::Float(1)}, {0, Value::Integer(5)}}},
+      {"indexed field", Table::Access::ReadWrite, {{1, Value::Float(1)}, {4, Value::Float(0)}}},
+      {"read only", Table::Access::ReadOnly, {{1, Value::Float(1)}}},
+      {"text too long",
+       Table::Access::ReadWrite,
+       {{1, Value::Float(1)}, {8, Value::Text("0123456789abc")}}},
+      {"not a number", Table::Access::ReadWrite, {{1, Value::Float(1)}, {2, Value::Text("abc")}}},
+      {"not finite",
+       Table::Access::ReadWrite,
+       {{1, Value::Float(std::numeric_limits<double>::infinity())}}},
+      {"no such field", Table::Access::ReadWrite, {{1, Value::Float(1)}, {9, Value::Float(1)}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto table = Table::Open(file, c.access);
+    const std::vector<Value> key = {Value::Integer(20)};
+    const auto where = table->FindByKey(key);
+    ASSERT_TRUE(where);
+    try {
+      table->Update(*where, c.changes);
+      ADD_FAILURE() << "accepted";
+    } catch (const EDatabaseError& e) {
+      EXPECT_THAT(e.what(), ::testing::HasSubstr("CPMAIN"));
+    }
+    const RecordLocator nowhere{where->block, 60000};
+    const std::vector<Table::FieldChange> fine = {{1, Value::Float(1)}};
+    EXPECT_THROW(table->Update(nowhere, fine), EDatabaseError);
+  }
+  EXPECT_EQ(FileBytes(file), before);
+  // The index does not stop fields it does not hold.
+  const auto table = Table::Open(file, Table::Access::ReadWrite);
+  const std::vector<Value> key = {Value::Integer(20)};
+  const std::vector<Table::FieldChange> fine = {{5, Value::Float(1)}};
+  EXPECT_NO_THROW(table->Update(*table->FindByKey(key), fine));
+}
+
+TEST(UpdateTest, AFailedWriteOrFlushIsAnErrorNamingTheTable) {
+  TempDir dir;
+  const auto file = dir / "CPMAIN.DB";
+  MakeTable(file);
+  const auto before = FileBytes(file);
+  for (const auto op : {FailingFileSystem::Op::Write, FailingFileSystem::Op::Read}) {
+    FailingFileSystem files(op);
+    const auto table = Table::Open(file, Table::Access::ReadWrite, 1252, files);
+    files.FailNth(1);
+    const std::vector<Value> key = {Value::Integer(30)};
+    const std::vector<Table::FieldChange> changes = {{1, Value::Float(1)}, {2, Value::Float(0)}};
+    try {
+      table->Update(*table->FindByKey(key), changes);
+      ADD_FAILURE() << "no error";
+    } catch (const EDatabaseError& e) {
+      EXPECT_THAT(e.what(), ::testing::HasSubstr("CPMAIN"));
+    }
+    EXPECT_EQ(FileBytes(file), before);
+  }
+  // A failed flush reports the failure (the bytes may or may not have reached the disk).
+  FailingFileSystem files(FailingFileSystem::Op::Flush);
+  const auto table = Table::Open(file, Table::Access::ReadWrite, 1252, files);
+  files.FailNth(1);
+  const std::vector<Value> key = {Value::Integer(30)};
+  const std::vector<Table::FieldChange> changes = {{1, Value::Float(1)}};
+  EXPECT_THROW(table->Update(*table->FindByKey(key), changes), EDatabaseError);
+}
+
+}  // namespace
+}  // namespace patchpav::paradox
