@@ -1,0 +1,71 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "framework/Component.h"
+#include "framework/Form.h"
+
+namespace patchpav {
+
+// The silent abort: thrown to leave a handler without any message. No handler reports it.
+class EAbort : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Opération abandonnée"; }
+};
+[[noreturn]] void Abort();
+
+// The application object: its title, its forms (it owns them, the first created is the main
+// form), the message loop, and the general error message for every error that no handler
+// catches.
+class TApplication : public TComponent {
+ public:
+  TApplication() : TComponent(nullptr) {}
+
+  const std::string& Title() const { return title_; }
+  void SetTitle(std::string title) { title_ = std::move(title); }
+  TForm* MainForm() const { return mainForm_; }
+
+  // Creates a form owned by the application and points the given reference at it (the
+  // application-wide instance); the first form created becomes the main form.
+  template <class T>
+  T& CreateForm(T*& reference) {
+    T& form = CreateComponent<T>();
+    reference = &form;
+    if (!mainForm_) mainForm_ = &form;
+    return form;
+  }
+
+  // Shows the main form and dispatches messages until Terminate.
+  void Run();
+  // Dispatches the messages that are waiting now, then returns.
+  void ProcessMessages();
+  // Waits for one message and dispatches it; false when the application is to end.
+  bool HandleMessage();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  // Forgets a request to terminate (and its pending quit message), for a fresh start of the
+  // loop in the same process.
+  void ClearTermination();
+
+  // The general error message for an error that escaped a handler; EAbort is silent.
+  void HandleException(std::exception_ptr error);
+  void ShowException(const std::exception& error);
+
+  void FormDestroyed(TForm* form);
+
+ private:
+  bool DispatchOne(const MSG& message);
+
+  std::string title_;
+  TForm* mainForm_ = nullptr;
+  bool terminated_ = false;
+};
+
+TApplication& Application();
+
+// The text of the general error message: the error's text with a full stop added when it does
+// not end with one.
+std::string ErrorMessageText(const std::string& text);
+
+}  // namespace patchpav

@@ -1,0 +1,184 @@
+#include "framework/Form.h"
+
+#include <vector>
+
+#include "framework/Application.h"
+
+namespace patchpav {
+
+namespace {
+
+struct FrameStyles {
+  DWORD style;
+  DWORD exStyle;
+};
+
+FrameStyles StylesOf(TBorderStyle border, const TBorderIcons& icons) {
+  FrameStyles frame{WS_POPUP, 0};
+  switch (border) {
+    case TBorderStyle::bsNone:
+      return frame;  // no frame, no title bar, no buttons
+    case TBorderStyle::bsSingle:
+      frame.style |= WS_CAPTION | WS_BORDER;
+      break;
+    case TBorderStyle::bsSizeable:
+      frame.style |= WS_CAPTION | WS_THICKFRAME;
+      break;
+    case TBorderStyle::bsDialog:
+      frame.style |= WS_CAPTION | WS_DLGFRAME;
+      frame.exStyle |= WS_EX_DLGMODALFRAME;
+      break;
+  }
+  if (icons.SystemMenu) {
+    frame.style |= WS_SYSMENU;
+    // A dialog frame has no minimise or maximise box.
+    if (border != TBorderStyle::bsDialog) {
+      if (icons.Minimize) frame.style |= WS_MINIMIZEBOX;
+      if (icons.Maximize) frame.style |= WS_MAXIMIZEBOX;
+    }
+  }
+  return frame;
+}
+
+TControlParams WindowParams(const TFormParams& params) {
+  FrameStyles frame = StylesOf(params.BorderStyle, params.BorderIcons);
+  RECT rect{0, 0, params.ClientWidth, params.ClientHeight};
+  AdjustWindowRectEx(&rect, frame.style, FALSE, frame.exStyle);
+  return {.Left = CW_USEDEFAULT,
+          .Top = CW_USEDEFAULT,
+          .Width = rect.right - rect.left,
+          .Height = rect.bottom - rect.top,
+          .Caption = params.Caption,
+          .Style = frame.style,
+          .ExStyle = frame.exStyle};
+}
+
+// Disables the other enabled windows of the thread for the time of a modal form, and enables
+// them again on every way out.
+class ThreadWindowsDisabled {
+ public:
+  explicit ThreadWindowsDisabled(HWND except) : except_(except) {
+    EnumThreadWindows(GetCurrentThreadId(), &ThreadWindowsDisabled::Collect,
+                      reinterpret_cast<LPARAM>(this));
+    for (HWND hwnd : disabled_) EnableWindow(hwnd, FALSE);
+  }
+  ~ThreadWindowsDisabled() {
+    for (HWND hwnd : disabled_) {
+      if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+    }
+  }
+  ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+  ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+ private:
+  static BOOL CALLBACK Collect(HWND hwnd, LPARAM data) {
+    auto* self = reinterpret_cast<ThreadWindowsDisabled*>(data);
+    if (hwnd != self->except_ && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+      self->disabled_.push_back(hwnd);
+    }
+    return TRUE;
+  }
+  HWND except_;
+  std::vector<HWND> disabled_;
+};
+
+}  // namespace
+
+TForm::TForm(TComponent* owner, const TFormParams& params)
+    : TWinControl(owner, nullptr, WindowParams(params)),
+      borderStyle_(params.BorderStyle),
+      borderIcons_(params.BorderIcons),
+      clientWidth_(params.ClientWidth),
+      clientHeight_(params.ClientHeight),
+      screenCenter_(params.ScreenCenter) {
+  SetFont(params.Font);
+  if (screenCenter_) CentreOnScreen();
+}
+
+TForm::~TForm() { Application().FormDestroyed(this); }
+
+void TForm::Show() {
+  if (!Visible()) {
+    FormShow();
+    if (screenCenter_ && !shownOnce_) CentreOnScreen();
+    shownOnce_ = true;
+    SetVisible(true);
+  }
+  BringToFront();
+}
+
+void TForm::Close() {
+  if (modal_) {
+    modalResult_ = mrCancel;
+    return;
+  }
+  Hide();
+  if (Application().MainForm() == this) Application().Terminate();
+}
+
+int TForm::ShowModal() {
+  modalResult_ = mrNone;
+  modal_ = true;
+  {
+    ThreadWindowsDisabled others(Handle());
+    Show();
+    SetActiveWindow(Handle());
+    while (modalResult_ == mrNone) {
+      if (!Application().HandleMessage()) {
+        modalResult_ = mrCancel;  // the application is ending
+        break;
+      }
+    }
+    Hide();
+  }
+  modal_ = false;
+  return modalResult_;
+}
+
+void TForm::SetClientSize(int width, int height) {
+  clientWidth_ = width;
+  clientHeight_ = height;
+  ApplyFrame();
+}
+
+void TForm::SetBorderStyle(TBorderStyle style) {
+  if (style == borderStyle_) return;
+  borderStyle_ = style;
+  ApplyFrame();
+}
+
+void TForm::SetBorderIcons(const TBorderIcons& icons) {
+  borderIcons_ = icons;
+  ApplyFrame();
+}
+
+void TForm::ApplyFrame() {
+  FrameStyles frame = StylesOf(borderStyle_, borderIcons_);
+  DWORD visible = GetWindowLongW(Handle(), GWL_STYLE) & (WS_VISIBLE | WS_DISABLED);
+  SetWindowLongW(Handle(), GWL_STYLE, static_cast<LONG>(frame.style | visible | WS_CLIPCHILDREN));
+  SetWindowLongW(Handle(), GWL_EXSTYLE, static_cast<LONG>(frame.exStyle));
+  RECT rect{0, 0, clientWidth_, clientHeight_};
+  AdjustWindowRectEx(&rect, frame.style, FALSE, frame.exStyle);
+  SetWindowPos(Handle(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void TForm::CentreOnScreen() {
+  RECT window;
+  GetWindowRect(Handle(), &window);
+  int width = window.right - window.left;
+  int height = window.bottom - window.top;
+  int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    Close();
+    return 0;
+  }
+  return TWinControl::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace patchpav

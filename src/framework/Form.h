@@ -1,0 +1,69 @@
+#pragma once
+
+#include "framework/WinControl.h"
+
+namespace patchpav {
+
+enum class TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
+
+// The buttons of the title bar; the window menu carries the close box.
+struct TBorderIcons {
+  bool SystemMenu = true;
+  bool Minimize = true;
+  bool Maximize = true;
+};
+
+enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+
+struct TFormParams {
+  std::string Caption{};
+  int ClientWidth = 300;
+  int ClientHeight = 200;
+  TBorderStyle BorderStyle = TBorderStyle::bsSizeable;
+  TBorderIcons BorderIcons{};
+  bool ScreenCenter = false;  // centred on the screen when first shown
+  TFont Font{};
+};
+
+// A top-level window of the application. Created hidden; Show calls FormShow before the window
+// appears, as a show event does. Close hides the form; closing the main form ends the
+// application.
+class TForm : public TWinControl {
+ public:
+  explicit TForm(TComponent* owner, const TFormParams& params = {});
+  ~TForm() override;
+
+  void Show();
+  void Hide() { SetVisible(false); }
+  void Close();
+  // Runs the form modally: the application's other windows are disabled until ModalResult is
+  // set (or the application terminates, which gives mrCancel).
+  int ShowModal();
+  int ModalResult() const { return modalResult_; }
+  void SetModalResult(int result) { modalResult_ = result; }
+
+  void SetClientSize(int width, int height);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle style);
+  const TBorderIcons& BorderIcons() const { return borderIcons_; }
+  void SetBorderIcons(const TBorderIcons& icons);
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  virtual void FormShow() {}
+
+ private:
+  void ApplyFrame();
+  void CentreOnScreen();
+
+  TBorderStyle borderStyle_;
+  TBorderIcons borderIcons_;
+  int clientWidth_;
+  int clientHeight_;
+  bool screenCenter_;
+  bool shownOnce_ = false;
+  bool modal_ = false;
+  int modalResult_ = mrNone;
+};
+
+}  // namespace patchpav

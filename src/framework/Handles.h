@@ -1,0 +1,125 @@
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace patchpav {
+
+// One owner per Win32 handle: each wrapper below releases its handle in its destructor, cannot be
+// copied, and hands the handle over when moved (the moved-from wrapper owns nothing).
+template <class Traits>
+class UniqueHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueHandle() = default;
+  explicit UniqueHandle(Handle handle) : handle_(handle) {}
+  ~UniqueHandle() { Reset(); }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+
+  Handle Get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Handle{}; }
+  // Gives the handle up without releasing it (for a handle that the system has already freed).
+  Handle Release() { return std::exchange(handle_, Handle{}); }
+  void Reset(Handle handle = Handle{}) {
+    Handle old = std::exchange(handle_, handle);
+    if (old != Handle{}) Traits::Close(old);
+  }
+
+ private:
+  Handle handle_{};
+};
+
+struct WindowTraits {
+  using Handle = HWND;
+  static void Close(HWND h) { DestroyWindow(h); }
+};
+struct GdiTraits {
+  using Handle = HGDIOBJ;
+  static void Close(HGDIOBJ h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static void Close(HDC h) { DeleteDC(h); }
+};
+struct HookTraits {
+  using Handle = HHOOK;
+  static void Close(HHOOK h) { UnhookWindowsHookEx(h); }
+};
+
+// A window that this object destroys (a form, a control it created).
+using WindowHandle = UniqueHandle<WindowTraits>;
+// A pen, brush, font or bitmap that this object created.
+using GdiObject = UniqueHandle<GdiTraits>;
+// A device context from CreateCompatibleDC.
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
+// A hook from SetWindowsHookExW.
+using HookHandle = UniqueHandle<HookTraits>;
+
+// A window that someone else destroys: a control of a dialog, a parent window. Copyable.
+class WindowView {
+ public:
+  WindowView() = default;
+  explicit WindowView(HWND hwnd) : hwnd_(hwnd) {}
+  HWND Get() const { return hwnd_; }
+  explicit operator bool() const { return hwnd_ != nullptr; }
+
+ private:
+  HWND hwnd_ = nullptr;
+};
+
+// The device context of a window's client area outside WM_PAINT (GetDC / ReleaseDC).
+class WindowDc {
+ public:
+  explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(hwnd_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
+// BeginPaint / EndPaint of one WM_PAINT.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &paint_); }
+  ~PaintDc() { EndPaint(hwnd_, &paint_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// Selects an object into a device context and selects the previous one back when it goes, so
+// that no object is deleted while a DC still holds it.
+class SelectionUndo {
+ public:
+  SelectionUndo(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~SelectionUndo() {
+    if (previous_) SelectObject(dc_, previous_);
+  }
+  SelectionUndo(const SelectionUndo&) = delete;
+  SelectionUndo& operator=(const SelectionUndo&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+}  // namespace patchpav

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "framework/Form.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
+#include "framework/Timer.h"
+
+namespace patchpav {
+
+// Shared by the whole application, both false at start: the user cancelled the wait; the
+// awaited process has finished.
+extern bool WaitCancelled;
+extern bool WaitFinished;
+
+// A small frameless box that asks the user to wait. Run modally, it ends with mrOk once the
+// finished flag is up (polled by Timer1) or on a click, and with mrCancel from its cancel
+// button. The tool creates it at start-up and keeps it hidden.
+class TWaitingForm : public TForm {
+ public:
+  explicit TWaitingForm(TComponent* owner);
+  ~TWaitingForm() override;
+
+  TPanel* Panel1;
+  TTimer* Timer1;
+  TLabel* Label1;
+  // CancelBtn and BitBtn1, the bitmap buttons at 40, 48 (81 x 27, "&Annuler"), arrive with the
+  // bitmap button control; BitBtn1's click runs CancelBtnClick.
+
+  void FormCreate();
+  void CancelBtnClick();
+  void Timer1Timer();
+  void Panel1Click();
+};
+
+// Tells a waiting form that the awaited process has finished.
+void Process1Finished();
+
+extern TWaitingForm* WaitingForm;
+
+}  // namespace patchpav

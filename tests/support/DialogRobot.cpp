@@ -1,0 +1,148 @@
+#include "support/DialogRobot.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace patchpav::testing {
+
+namespace {
+
+thread_local DialogRobot* tRobot = nullptr;
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length,
+                      nullptr, nullptr);
+  return narrow;
+}
+
+std::string WindowText(HWND hwnd) {
+  wchar_t buffer[4096] = {};
+  int length = GetWindowTextW(hwnd, buffer, 4096);
+  return Narrow(std::wstring(buffer, static_cast<size_t>(length)));
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+DialogIcon IconOf(HICON icon) {
+  if (!icon) return DialogIcon::None;
+  struct Known {
+    LPCWSTR id;
+    DialogIcon icon;
+  };
+  static const Known kKnown[] = {{IDI_EXCLAMATION, DialogIcon::Warning},
+                                 {IDI_HAND, DialogIcon::Error},
+                                 {IDI_ASTERISK, DialogIcon::Information},
+                                 {IDI_QUESTION, DialogIcon::Question}};
+  for (const Known& known : kKnown) {
+    if (LoadIconW(nullptr, known.id) == icon) return known.icon;
+  }
+  return DialogIcon::Other;
+}
+
+struct Controls {
+  HWND dialog = nullptr;
+  DialogIcon icon = DialogIcon::None;
+  std::vector<std::pair<HWND, std::string>> buttons{};
+};
+
+BOOL CALLBACK CollectControl(HWND child, LPARAM data) {
+  auto* controls = reinterpret_cast<Controls*>(data);
+  if (GetParent(child) != controls->dialog) return TRUE;
+  std::wstring className = ClassOf(child);
+  LONG style = GetWindowLongW(child, GWL_STYLE);
+  if (_wcsicmp(className.c_str(), L"Button") == 0 && (style & WS_VISIBLE)) {
+    controls->buttons.emplace_back(child, WindowText(child));
+  } else if (_wcsicmp(className.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
+    auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+    if (icon) controls->icon = IconOf(icon);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+DialogRobot::DialogRobot() {
+  if (tRobot) throw std::logic_error("one DialogRobot per thread");
+  hook_ = SetWindowsHookExW(WH_CBT, &DialogRobot::CbtHook, nullptr, GetCurrentThreadId());
+  if (!hook_) throw std::runtime_error("DialogRobot: SetWindowsHookExW failed");
+  tRobot = this;
+}
+
+DialogRobot::~DialogRobot() {
+  if (timer_) KillTimer(nullptr, timer_);
+  UnhookWindowsHookEx(hook_);
+  tRobot = nullptr;
+}
+
+LRESULT CALLBACK DialogRobot::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+  DialogRobot* robot = tRobot;
+  if (robot && code == HCBT_ACTIVATE) {
+    HWND hwnd = reinterpret_cast<HWND>(wParam);
+    bool ours = GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId();
+    bool known =
+        std::find(robot->handled_.begin(), robot->handled_.end(), hwnd) != robot->handled_.end() ||
+        std::find(robot->pending_.begin(), robot->pending_.end(), hwnd) != robot->pending_.end();
+    if (ours && !known && ClassOf(hwnd) == L"#32770") {
+      robot->pending_.push_back(hwnd);
+      // The timer fires inside the dialog's modal loop, once the dialog is fully shown.
+      if (!robot->timer_) robot->timer_ = SetTimer(nullptr, 0, 1, &DialogRobot::TimerTick);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CALLBACK DialogRobot::TimerTick(HWND, UINT, UINT_PTR id, DWORD) {
+  DialogRobot* robot = tRobot;
+  if (!robot || id != robot->timer_) {
+    KillTimer(nullptr, id);
+    return;
+  }
+  KillTimer(nullptr, robot->timer_);
+  robot->timer_ = 0;
+  std::vector<HWND> dialogs;
+  dialogs.swap(robot->pending_);
+  for (HWND dialog : dialogs) {
+    if (IsWindow(dialog)) robot->Handle(dialog);
+  }
+}
+
+void DialogRobot::Handle(HWND dialog) {
+  handled_.push_back(dialog);
+  SeenDialog seen;
+  seen.caption = WindowText(dialog);
+  seen.owner = GetWindow(dialog, GW_OWNER);
+  if (HWND text = GetDlgItem(dialog, 0xFFFF)) seen.text = WindowText(text);
+  Controls controls{dialog};
+  EnumChildWindows(dialog, &CollectControl, reinterpret_cast<LPARAM>(&controls));
+  seen.icon = controls.icon;
+  for (const auto& button : controls.buttons) seen.buttons.push_back(button.second);
+
+  HWND press = nullptr;
+  if (!answers_.empty()) {
+    std::string wanted = answers_.front();
+    answers_.pop_front();
+    for (const auto& button : controls.buttons) {
+      if (button.second == wanted) press = button.first;
+    }
+    seen.scripted = press != nullptr;  // a label that is not there counts as unscripted
+  }
+  if (!press && !controls.buttons.empty()) press = controls.buttons.front().first;
+  if (press) {
+    seen.pressed = WindowText(press);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(press), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(press));
+  } else {
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+  }
+  seen_.push_back(std::move(seen));
+}
+
+}  // namespace patchpav::testing

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace patchpav::testing {
+
+enum class DialogIcon { None, Warning, Error, Information, Question, Other };
+
+// What the robot read from one dialog before pressing its button.
+struct SeenDialog {
+  std::string caption;
+  std::string text;  // control 0xFFFF, the text of a message box
+  DialogIcon icon = DialogIcon::None;
+  std::vector<std::string> buttons;  // labels, in the order of the dialog's controls
+  std::string pressed;               // label of the button the robot pressed
+  bool scripted = false;             // false: nobody scripted an answer, the robot dismissed it
+  HWND owner = nullptr;
+};
+
+// Answers the modal dialogs and message boxes of the test's thread while it is alive.
+//
+// A thread-local CBT hook notes each dialog (class #32770) of this thread when it is activated;
+// a one-tick thread timer then runs inside the dialog's own modal loop, reads the dialog, and
+// presses the button that the script names. A dialog with no scripted answer is still dismissed
+// (its first button), so a test never hangs; windows of other threads are ignored.
+// One robot per thread at a time.
+class DialogRobot {
+ public:
+  DialogRobot();
+  ~DialogRobot();
+  DialogRobot(const DialogRobot&) = delete;
+  DialogRobot& operator=(const DialogRobot&) = delete;
+
+  // The label of the button to press on the next dialog, e.g. "&Non"; one per dialog, in order.
+  void Answer(const std::string& buttonLabel) { answers_.push_back(buttonLabel); }
+  const std::vector<SeenDialog>& Seen() const { return seen_; }
+
+ private:
+  static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK TimerTick(HWND, UINT, UINT_PTR id, DWORD);
+  void Handle(HWND dialog);
+
+  HHOOK hook_ = nullptr;
+  UINT_PTR timer_ = 0;
+  std::vector<HWND> pending_;
+  std::vector<HWND> handled_;
+  std::deque<std::string> answers_;
+  std::vector<SeenDialog> seen_;
+};
+
+}  // namespace patchpav::testing

@@ -1,0 +1,79 @@
+#include "ui/WaitForm.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/Application.h"
+
+namespace patchpav {
+namespace {
+
+class WaitFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WaitCancelled = true;  // as left by an earlier wait: creation clears it
+    WaitFinished = false;
+    Application().CreateForm(main);
+    Application().CreateForm(WaitingForm);
+  }
+  void TearDown() override {
+    Application().DestroyComponents();
+    Application().ClearTermination();
+  }
+  TForm* main = nullptr;
+};
+
+TEST_F(WaitFormTest, IsCreatedHiddenAsDesigned) {
+  TWaitingForm& form = *WaitingForm;
+  EXPECT_FALSE(WaitCancelled);
+  EXPECT_FALSE(WaitFinished);
+  EXPECT_FALSE(form.Visible());
+  EXPECT_EQ(form.Caption(), "Patientez S.V.P....");
+  EXPECT_EQ(form.ClientWidth(), 162);
+  EXPECT_EQ(form.ClientHeight(), 89);
+  LONG style = GetWindowLongW(form.Handle(), GWL_STYLE);
+  EXPECT_EQ(style & WS_CAPTION, 0) << "no frame and no title bar";
+  EXPECT_EQ(style & WS_SYSMENU, 0);
+  EXPECT_EQ(form.Timer1->Interval(), 1000u);
+  EXPECT_FALSE(form.Timer1->Enabled());
+  EXPECT_EQ(form.Panel1->Align(), TAlign::alClient);
+  EXPECT_EQ(form.Label1->Caption(), "Patientez S.V.P.");
+  EXPECT_EQ(form.Label1->Height(), 17);
+  EXPECT_EQ(form.Label1->Alignment(), TAlignment::taCenter);
+  EXPECT_EQ(form.Label1->Font().Height, -13);
+  EXPECT_TRUE(form.Label1->Font().Bold);
+  EXPECT_EQ(form.Label1->Font().Color, clWhite);
+  EXPECT_EQ(form.Label1->Color(), clBlue);
+}
+
+TEST_F(WaitFormTest, HandlersSetTheFlagsAndTheResult) {
+  TWaitingForm& form = *WaitingForm;
+  form.Timer1Timer();
+  EXPECT_EQ(form.ModalResult(), mrNone) << "not finished yet";
+  form.CancelBtnClick();
+  EXPECT_TRUE(WaitCancelled);
+  EXPECT_EQ(form.ModalResult(), mrCancel);
+  form.Panel1Click();
+  EXPECT_EQ(form.ModalResult(), mrOk);
+  Process1Finished();
+  EXPECT_TRUE(WaitFinished);
+}
+
+TEST_F(WaitFormTest, ModalWaitEndsWhenTheTimerSeesTheFinishedFlag) {
+  main->Show();
+  WaitingForm->Timer1->SetInterval(20);
+  WaitingForm->Timer1->SetEnabled(true);
+  Process1Finished();
+  EXPECT_EQ(WaitingForm->ShowModal(), mrOk);
+  EXPECT_FALSE(WaitingForm->Visible());
+  EXPECT_TRUE(main->Enabled()) << "the other windows are enabled again";
+}
+
+TEST_F(WaitFormTest, ModalWaitEndsOnAClickOnThePanel) {
+  main->Show();
+  PostMessageW(WaitingForm->Panel1->Handle(), WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(WaitingForm->ShowModal(), mrOk);
+  EXPECT_FALSE(WaitCancelled);
+}
+
+}  // namespace
+}  // namespace patchpav
