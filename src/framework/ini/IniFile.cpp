@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "framework/Utf.h"
 #include "framework/ini/IntegerText.h"
 
 namespace patchpav {
@@ -11,23 +12,6 @@ namespace {
 
 // Settings are read through a buffer of this many characters, the terminating NUL included.
 constexpr DWORD kValueBufferLength = 2048;
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Narrow(const wchar_t* text, int length) {
-  if (length <= 0) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), size, nullptr, nullptr);
-  return narrow;
-}
 
 }  // namespace
 
@@ -39,10 +23,10 @@ IniFile::IniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                 const std::string& defaultValue) const {
   std::array<wchar_t, kValueBufferLength> buffer{};
-  const DWORD length = GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(),
-                                                Widen(defaultValue).c_str(), buffer.data(),
-                                                kValueBufferLength, Widen(fileName_).c_str());
-  return Narrow(buffer.data(), static_cast<int>(length));
+  const DWORD length = GetPrivateProfileStringW(
+      Utf8ToWide(section).c_str(), Utf8ToWide(key).c_str(), Utf8ToWide(defaultValue).c_str(),
+      buffer.data(), kValueBufferLength, Utf8ToWide(fileName_).c_str());
+  return WideToUtf8(std::wstring_view(buffer.data(), length));
 }
 
 int IniFile::ReadInteger(const std::string& section, const std::string& key,
@@ -52,8 +36,8 @@ int IniFile::ReadInteger(const std::string& section, const std::string& key,
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-  if (!WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
-                                  Widen(fileName_).c_str())) {
+  if (!WritePrivateProfileStringW(Utf8ToWide(section).c_str(), Utf8ToWide(key).c_str(),
+                                  Utf8ToWide(value).c_str(), Utf8ToWide(fileName_).c_str())) {
     throw EIniFileError(fileName_);
   }
 }
