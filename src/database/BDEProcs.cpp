@@ -98,6 +98,7 @@ struct NodeRecord {
 NodeRecord ReadNode(ConfigHandle handle, const std::string& nodePath) {
   NodeRecord node;
   CheckConfigCall(GetConfigRecord(handle, nodePath.c_str(), &node.count, nullptr, 0, nullptr, 0));
+  if (node.count == 0) return node;  // nothing to fill: the entry can't be there
   node.descriptors.assign(std::size_t{node.count} * kFieldDescriptorSize, std::byte{0});
   node.values.assign(std::max(kValueBufferSize, std::size_t{node.count} * kValueSlotSize), '\0');
   std::uint16_t filled = node.count;

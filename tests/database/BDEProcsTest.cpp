@@ -117,21 +117,22 @@ TEST_F(EngineConfigEntryTest, AValueOverTheSlotIsRefusedBeforeAnythingIsOpened) 
   EXPECT_EQ(ReadBytes(ConfigPath()), before);
 }
 
+// Field i of the wide node: its name and its value, which fills the value slot.
+std::string WideName(int i) { return std::string("F").append(std::to_string(i)); }
+std::string WideValue(int i) { return std::string(127, static_cast<char>('a' + i % 26)); }
+
 TEST_F(EngineConfigEntryTest, ANodeOfMoreFieldsThanTheUsualBufferHoldsIsReadAndWrittenWhole) {
   WriteConfig([](Configuration& c) {
-    for (int i = 0; i < 100; ++i) {
-      c.SetField("\\WIDE\\", "F" + std::to_string(i), std::string(127, 'a' + i % 26));
-    }
+    for (int i = 0; i < 100; ++i) c.SetField("\\WIDE\\", WideName(i), WideValue(i));
   });
   std::string value;
   GetEngineConfigEntry("\\WIDE\\;F99", value);
-  EXPECT_EQ(value, std::string(127, 'a' + 99 % 26));
+  EXPECT_EQ(value, WideValue(99));
   SetEngineConfigEntry("\\WIDE\\;F90", "changed");
   const Configuration after = Configuration::Load(ConfigPath());
   ASSERT_EQ(after.Fields("\\WIDE\\")->size(), 100u);
   for (int i = 0; i < 100; ++i) {
-    const std::string expected = i == 90 ? "changed" : std::string(127, 'a' + i % 26);
-    EXPECT_EQ(after.FieldValue("\\WIDE\\", "F" + std::to_string(i)), expected) << i;
+    EXPECT_EQ(after.FieldValue("\\WIDE\\", WideName(i)), i == 90 ? "changed" : WideValue(i)) << i;
   }
 }
 
@@ -163,6 +164,8 @@ struct RepairCase {
   const char* expectedVersionFile;  // nullptr: left byte for byte
   const char* expectedError;        // nullptr: none
 };
+
+void PrintTo(const RepairCase& c, std::ostream* out) { *out << c.name; }
 
 constexpr const char* kGateOne = "[Troubles]\r\nInitBDESettings=1\r\n";
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/ConnectionState.h"
@@ -36,6 +37,7 @@ class ConnectionProfileTest : public EngineConfigFixture {
     if (connection_.Connected()) connection_.Close();
     EngineSession().SetActive(false);
     EXPECT_FALSE(Engine::Instance().Initialised());
+    EngineConfigFixture::TearDown();
   }
 
   // A directory of the test, returned as the product writes it: with its trailing backslash.
@@ -52,16 +54,9 @@ class ConnectionProfileTest : public EngineConfigFixture {
   bool Profile(const std::string& base) {
     return OpenDatabaseProfile({base, executable_}, connection_, EngineSession());
   }
-  // The alias's node as the engine keeps it, fields in their order.
-  Lines AliasNode(const std::string& alias) {
-    EngineSession().SetActive(false);  // written to the file; read it as it stands there
-    const auto* fields =
-        Configuration::Load(ConfigPath()).Fields("\\DATABASES\\" + alias + "\\DB INFO\\");
-    Lines lines;
-    if (fields) {
-      for (const ConfigField& f : *fields) lines.push_back(f.name + "=" + f.value);
-    }
-    return lines;
+  // The alias as the engine knows it: its driver and its own parameter lines.
+  std::pair<std::string, DriverParams> Alias(const std::string& name) {
+    return {EngineSession().AliasDriver(name), EngineSession().AliasLines(name)};
   }
 
   std::string executable_ = MakeDirectory("exe");
@@ -73,6 +68,14 @@ Lines SqlServerLines(const std::string& blobSize, const std::string& blobsToCach
           "BLOB SIZE=" + blobSize, "BLOBS TO CACHE=" + blobsToCache,
           "DATABASE NAME=KLINOVA", "SERVER NAME=SRV\\SQL2008",
           "LANGDRIVER=BLLT1FR0"};
+}
+
+std::pair<std::string, DriverParams> SqlServerAlias(const std::string& blobSize) {
+  return {"MSSQL",
+          {{"USER NAME", "sa"},
+           {"BLOB SIZE", blobSize},
+           {"BLOBS TO CACHE", "10000"},
+           {"LANGDRIVER", "BLLT1FR0"}}};
 }
 
 TEST_F(ConnectionProfileTest, AParadoxBaseGoesThroughTheDefaultLocalAlias) {
@@ -97,8 +100,9 @@ TEST_F(ConnectionProfileTest, AParadoxBaseGoesThroughTheDefaultLocalAlias) {
   EXPECT_EQ(ReadBytes(base + "VARDOMEX.VER"),
             "[DBKERNEL]\r\nDBType=1\r\nAppServerPath=App\\Server\r\n"
             "[Troubles]\r\nInitBDESettings=0\r\n");
-  EXPECT_EQ(AliasNode("Klinova_Paradox"),
-            (Lines{"TYPE=STANDARD", "PATH=", "DEFAULT DRIVER=Paradox"}));
+  EXPECT_EQ(Alias("Klinova_Paradox"),
+            std::make_pair(std::string("STANDARD"),
+                           DriverParams{{"PATH", ""}, {"DEFAULT DRIVER", "Paradox"}}));
 }
 
 // DBType and the marker tables choose the mode; an unknown DBType keeps the previous one.
@@ -165,8 +169,7 @@ TEST_F(ConnectionProfileTest, ASqlServerProfileDefinesItsAliasAndWritesSevenLine
   // Nothing of the Paradox steps: no repair, so the version file is as it was.
   EXPECT_EQ(ReadBytes(base + "VARDOMEX.VER"),
             std::string(kSqlServerProfile) + "DBType=0\r\nAlias=Ignored\r\n");
-  EXPECT_EQ(AliasNode("Klinova_SQL"), (Lines{"TYPE=MSSQL", "USER NAME=sa", "BLOB SIZE=300",
-                                             "BLOBS TO CACHE=10000", "LANGDRIVER=BLLT1FR0"}));
+  EXPECT_EQ(Alias("Klinova_SQL"), SqlServerAlias("300"));
 }
 
 TEST_F(ConnectionProfileTest, BlobSettingsAreIntegersWithTheirDefaults) {
@@ -193,8 +196,7 @@ TEST_F(ConnectionProfileTest, ASecondSqlServerProfileKeepsTheAliasAndRewritesThe
   ASSERT_TRUE(Profile(MakeDirectory("first"), std::string(kSqlServerProfile) + "BlobSize=32\r\n"));
   ASSERT_TRUE(Profile(MakeDirectory("second"), std::string(kSqlServerProfile) + "BlobSize=64\r\n"));
   EXPECT_EQ(connection_.Params().Lines(), SqlServerLines("64", "10000"));
-  EXPECT_EQ(AliasNode("Klinova_SQL"), (Lines{"TYPE=MSSQL", "USER NAME=sa", "BLOB SIZE=32",
-                                             "BLOBS TO CACHE=10000", "LANGDRIVER=BLLT1FR0"}));
+  EXPECT_EQ(Alias("Klinova_SQL"), SqlServerAlias("32"));
 }
 
 TEST_F(ConnectionProfileTest, ASqlServerProfileWithoutNamesFallsBackToTheAliasOrFails) {

@@ -10,6 +10,7 @@
 
 #include "engine/Configuration.h"
 #include "engine/Engine.h"
+#include "engine/Session.h"
 #include "support/ScratchDirectory.h"
 
 namespace patchpav {
@@ -29,8 +30,14 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 class EngineConfigFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(Engine::Instance().Initialised());
+    ShutDownEverything();
     Engine::Instance().SetConfigPath(ConfigPath());
+  }
+  void TearDown() override { ShutDownEverything(); }
+  // The engine and its session are process-wide: each test starts and ends with both stopped.
+  static void ShutDownEverything() {
+    EngineSession().SetActive(false);
+    while (Engine::Instance().Initialised()) Engine::Instance().Shutdown();
   }
 
   std::filesystem::path ConfigPath() const { return dir_.Path() / "IDAPI.CFG"; }
