@@ -139,5 +139,24 @@ TEST_F(FormTest, ClosingTheMainFormEndsTheApplication) {
   EXPECT_FALSE(main->Visible());
 }
 
+TEST_F(FormTest, ProcessMessagesRunsWhatIsPendingAndKeepsAQuitRequest) {
+  TForm& form = Application().CreateComponent<TForm>(TFormParams{});
+  TPanel& panel = form.CreateComponent<TPanel>(&form);
+  int clicks = 0;
+  panel.OnClick = [&] { ++clicks; };
+  PostMessageW(panel.Handle(), WM_LBUTTONUP, 0, 0);
+  PostMessageW(panel.Handle(), WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(clicks, 0);
+  Application().ProcessMessages();
+  EXPECT_EQ(clicks, 2);
+
+  // A quit request met while pumping inside a handler still ends the outer loop.
+  PostQuitMessage(0);
+  PostMessageW(panel.Handle(), WM_LBUTTONUP, 0, 0);
+  Application().ProcessMessages();
+  EXPECT_TRUE(Application().Terminated());
+  EXPECT_FALSE(Application().HandleMessage());
+}
+
 }  // namespace
 }  // namespace patchpav
