@@ -18,6 +18,9 @@ using paradox::FieldType;
 using paradox::Table;
 using paradox::TableSchema;
 using testing::Field;
+using testing::FieldRanges;
+using testing::FileBytes;
+using testing::PatchFile;
 using testing::RenderRows;
 using testing::TableDirectory;
 
@@ -63,11 +66,6 @@ std::string SelectAll(DriverConnection& connection, const std::string& table) {
   return RenderRows(connection.Prepare("SELECT * FROM " + table)->Open({}).rows);
 }
 
-std::string FileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 struct SelectCase {
   const char* sql;
   std::vector<Value> parameters;
@@ -86,6 +84,15 @@ const std::vector<SelectCase> kSelectCases = {
     {"SELECT ID FROM T WHERE A IS NULL OR S IS NULL", {}, "3"},
     {"SELECT ID FROM T WHERE NOT (A IS NULL) AND N IS NOT NULL", {}, "1;2;5;6"},
     {"SELECT ID FROM T WHERE A > B", {}, "1;4;6"},
+    // Number columns against numbers, alone or all joined by OR or by AND, with blanks.
+    {"SELECT ID FROM T WHERE A <= 0", {}, "2;4;5"},
+    {"SELECT ID FROM T WHERE A >= 0", {}, "1;4;6"},
+    {"SELECT ID FROM T WHERE A <> 0", {}, "1;2;5;6"},
+    {"SELECT ID FROM T WHERE A = 0 OR B = 0", {}, "4"},
+    {"SELECT ID FROM T WHERE A < 0 OR B < 0", {}, "2;4;5"},
+    {"SELECT ID FROM T WHERE A > -3 AND B >= 1 AND A <= 5", {}, "1;6"},
+    {"SELECT ID FROM T WHERE A > -1e300 AND B < 1e300", {}, "1;4;5;6"},
+    {"SELECT ID FROM T WHERE A <= -3 OR B > 1.5", {}, "2;3;5"},
     {"SELECT ID FROM T WHERE 0 > A", {}, "2;5"},
     {"SELECT ID FROM T WHERE A <> -3 AND A <= 2.5", {}, "4;6"},
     // Numbers compare across integers and floats; a text that is a number compares as one.
@@ -154,6 +161,34 @@ TEST(LocalSelectTest, StatementsGiveTheirRowsOrTheirError) {
     } catch (const EDatabaseError& error) {
       EXPECT_EQ("!" + std::string(error.what()), expected);
     }
+  }
+}
+
+// Values our encoder never writes but another program might have: a negative zero and a NaN.
+// Comparisons treat them as numbers do, whichever way the scan evaluates them.
+TEST(LocalSelectTest, StoredNegativeZeroAndNanCompareAsNumbersDo) {
+  TableDirectory directory;
+  CreateT(directory.Path());
+  const auto file = directory.Path() / "T.DB";
+  const std::size_t aOfRecord4 = FieldRanges(file, 4)[1].first;                     // A = 0
+  const std::size_t aOfRecord1 = FieldRanges(file, 1)[1].first;                     // A = 5
+  PatchFile(file, aOfRecord4, std::string("\x7F\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));  // -0.0
+  PatchFile(file, aOfRecord1, std::string("\xFF\xF8\x00\x00\x00\x00\x00\x00", 8));  // NaN
+  const auto connection = Connect(directory.Path());
+  const std::pair<const char*, const char*> cases[] = {
+      {"SELECT ID FROM T WHERE A < 0", "2;5"},
+      {"SELECT ID FROM T WHERE A < 0 OR B < -5", "2;5"},
+      {"SELECT ID FROM T WHERE A <= 0", "2;4;5"},
+      {"SELECT ID FROM T WHERE A >= 0", "4;6"},
+      {"SELECT ID FROM T WHERE A >= 0 AND B < 100", "4;6"},
+      {"SELECT ID FROM T WHERE A = 0", "4"},
+      {"SELECT ID FROM T WHERE A > 0", "6"},
+      {"SELECT ID FROM T WHERE A > -1 OR A < -100", "4;6"},
+      {"SELECT ID FROM T WHERE A <> 0", "1;2;5;6"},
+      {"SELECT ID FROM T WHERE NOT A < 0 AND NOT A > 0", "1;4"},
+  };
+  for (const auto& [sql, expected] : cases) {
+    EXPECT_EQ(RenderRows(connection->Prepare(sql)->Open({}).rows), expected) << sql;
   }
 }
 

@@ -15,18 +15,21 @@ namespace {
 std::string Render(const Operand& operand, const std::vector<std::string>& names) {
   if (const auto* column = std::get_if<ColumnRef>(&operand)) return column->name;
   if (const auto* parameter = std::get_if<ParameterRef>(&operand)) {
-    return ":" + std::to_string(parameter->index) + "=" + names.at(parameter->index);
+    return std::string(":")
+        .append(std::to_string(parameter->index))
+        .append("=")
+        .append(names.at(parameter->index));
   }
   const Value& v = std::get<Literal>(operand).value;
   switch (v.GetKind()) {
     case Value::Kind::Null:
       return "NULL";
     case Value::Kind::Integer:
-      return "i" + v.AsText();
+      return std::string("i").append(v.AsText());
     case Value::Kind::Float:
-      return "f" + v.AsText();
+      return std::string("f").append(v.AsText());
     case Value::Kind::Text:
-      return "'" + v.AsText() + "'";
+      return std::string("'").append(v.AsText()).append("'");
   }
   return "?";
 }
@@ -34,26 +37,38 @@ std::string Render(const Operand& operand, const std::vector<std::string>& names
 std::string Render(const Condition& c, const std::vector<std::string>& names) {
   static const char* const kOps[] = {"=", "<>", "<", "<=", ">", ">="};
   using K = Condition::Kind;
+  std::string text;
   switch (c.kind) {
     case K::Compare:
-      return "(" + Render(c.left, names) + " " + kOps[static_cast<int>(c.op)] + " " +
-             Render(c.right, names) + ")";
+      text += "(";
+      text += Render(c.left, names);
+      text += " ";
+      text += kOps[static_cast<int>(c.op)];
+      text += " ";
+      text += Render(c.right, names);
+      text += ")";
+      break;
     case K::IsNull:
-      return "(" + Render(c.left, names) + " IS NULL)";
     case K::IsNotNull:
-      return "(" + Render(c.left, names) + " IS NOT NULL)";
+      text += "(";
+      text += Render(c.left, names);
+      text += c.kind == K::IsNull ? " IS NULL)" : " IS NOT NULL)";
+      break;
     case K::Not:
-      return "NOT" + Render(c.children.at(0), names);
+      text += "NOT";
+      text += Render(c.children.at(0), names);
+      break;
     case K::And:
-    case K::Or: {
-      std::string text = c.kind == K::And ? "AND[" : "OR[";
+    case K::Or:
+      text += c.kind == K::And ? "AND[" : "OR[";
       for (std::size_t i = 0; i < c.children.size(); ++i) {
-        text += (i ? " " : "") + Render(c.children[i], names);
+        if (i) text += " ";
+        text += Render(c.children[i], names);
       }
-      return text + "]";
-    }
+      text += "]";
+      break;
   }
-  return "?";
+  return text;
 }
 
 std::string Render(const Statement& statement) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,44 @@ inline std::string RenderRows(const std::vector<std::vector<Value>>& rows) {
     }
   }
   return text;
+}
+
+inline std::string FileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Where each field of the record whose first field is the given key lies in the file: the
+// record's bytes, as a scan shows them, are found in the file's bytes.
+inline std::vector<std::pair<std::size_t, std::size_t>> FieldRanges(
+    const std::filesystem::path& file, std::int64_t key) {
+  const auto table = paradox::Table::Open(file, paradox::Table::Access::ReadOnly);
+  std::string record;
+  table->ForEachBlock([&](const std::byte* records, std::size_t count, paradox::RecordLocator) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::byte* r = records + i * table->RecordSize();
+      if (table->Decode(r, 0) == Value::Integer(key)) {
+        record.assign(reinterpret_cast<const char*>(r), table->RecordSize());
+      }
+    }
+  });
+  const std::string bytes = FileBytes(file);
+  const std::size_t start = bytes.find(record);
+  EXPECT_NE(start, std::string::npos);
+  EXPECT_EQ(bytes.find(record, start + 1), std::string::npos) << "the record is not unique";
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+  for (const paradox::FieldDef& field : table->Schema().fields) {
+    ranges.emplace_back(start + field.offset, start + field.offset + field.size);
+  }
+  return ranges;
+}
+
+// Overwrites bytes of a file in place.
+inline void PatchFile(const std::filesystem::path& file, std::size_t offset,
+                      const std::string& bytes) {
+  std::fstream io(file, std::ios::binary | std::ios::in | std::ios::out);
+  io.seekp(static_cast<std::streamoff>(offset));
+  io.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace patchpav::sql::testing

@@ -18,6 +18,8 @@ namespace {
 using paradox::Table;
 using testing::CpMainRow;
 using testing::CpMainSchema;
+using testing::FieldRanges;
+using testing::FileBytes;
 using testing::RenderRows;
 using testing::TableDirectory;
 
@@ -45,11 +47,6 @@ std::string Write(const char* separator) {
       separator);
 }
 
-std::string FileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void CreateCpMain(const std::filesystem::path& directory) {
   const Value b;  // blank
   const std::vector<std::vector<Value>> rows = {
@@ -60,30 +57,6 @@ void CreateCpMain(const std::filesystem::path& directory) {
       CpMainRow(41, {F(1), F(2), F(3), F(4), F(5), F(6), F(-0.5)}, "dernier"),
   };
   Table::Create(directory / "CPMAIN.DB", CpMainSchema(), rows);
-}
-
-// The byte range of each field of the record with the given key, found in the file's bytes.
-std::vector<std::pair<std::size_t, std::size_t>> FieldRanges(const std::filesystem::path& file,
-                                                             std::int64_t key) {
-  const auto table = Table::Open(file, Table::Access::ReadOnly);
-  std::string record;
-  table->ForEachBlock([&](const std::byte* records, std::size_t count, paradox::RecordLocator) {
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::byte* r = records + i * table->RecordSize();
-      if (table->Decode(r, 0) == Value::Integer(key)) {
-        record.assign(reinterpret_cast<const char*>(r), table->RecordSize());
-      }
-    }
-  });
-  const std::string bytes = FileBytes(file);
-  const std::size_t start = bytes.find(record);
-  EXPECT_NE(start, std::string::npos);
-  EXPECT_EQ(bytes.find(record, start + 1), std::string::npos) << "the record is not unique";
-  std::vector<std::pair<std::size_t, std::size_t>> ranges;
-  for (const paradox::FieldDef& field : table->Schema().fields) {
-    ranges.emplace_back(start + field.offset, start + field.offset + field.size);
-  }
-  return ranges;
 }
 
 TEST(ToolStatementsTest, SelectionWriteAndFreshSelectionOnOneConnection) {

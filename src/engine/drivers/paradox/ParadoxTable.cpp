@@ -85,10 +85,6 @@ class ParadoxTable final : public Table {
     return IsBlankBytes(record + f.offset, f.size);
   }
 
-  double DecodeDouble(const std::byte* record, int field) const override {
-    return DecodeDoubleBytes(record + schema_.fields[static_cast<std::size_t>(field)].offset);
-  }
-
   std::optional<RecordLocator> FindByKey(std::span<const Value> key) override;
   void Update(RecordLocator where, std::span<const FieldChange> changes) override;
 
@@ -151,6 +147,17 @@ class ParadoxTable final : public Table {
   std::string KeyBytes(const std::byte* record) const {
     return std::string(reinterpret_cast<const char*>(record), static_cast<std::size_t>(keySize_));
   }
+  bool KeyBelow(const std::byte* a, const std::byte* b) const {
+    // Keys of up to 8 bytes (every numeric key) compare as big-endian integers.
+    if (keySize_ <= 8) return KeyPrefix(a) < KeyPrefix(b);
+    return std::memcmp(a, b, static_cast<std::size_t>(keySize_)) < 0;
+  }
+  std::uint64_t KeyPrefix(const std::byte* key) const {
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i)
+      v = (v << 8) | (i < keySize_ ? std::to_integer<std::uint64_t>(key[i]) : 0);
+    return v;
+  }
   std::optional<RecordLocator> FindInBlock(std::uint16_t block, const std::string& key) const;
 
   std::unique_ptr<TableFile> file_;
@@ -192,6 +199,7 @@ void ParadoxTable::Load(int defaultCodePage) {
   }
   schema_ = header_.schema;
   schema_.codePage = header_.namedCodePage != 0 ? header_.namedCodePage : defaultCodePage;
+  for (const FieldDef& f : schema_.fields) fieldOffsets_.push_back(f.offset);
   for (int i = 0; i < schema_.keyFieldCount; ++i)
     keySize_ += schema_.fields[static_cast<std::size_t>(i)].size;
   keyOrder_ = keySize_ > 0 ? KeyOrder::ByBytes : KeyOrder::None;
@@ -224,11 +232,19 @@ void ParadoxTable::WalkChain() {
       const std::byte* record = bytes + kBlockHeaderSize;
       lastFirstKey = KeyBytes(record);
       firstKeys_.push_back(lastFirstKey);
-      for (int i = 0; i < count && keyOrder_ == KeyOrder::ByBytes;
-           ++i, record += header_.recordSize) {
-        std::string key = KeyBytes(record);
-        if (!previousKey.empty() && key <= previousKey) keyOrder_ = KeyOrder::Unordered;
-        previousKey = std::move(key);
+      if (keyOrder_ == KeyOrder::ByBytes) {
+        // Each record's key must lie above the one before it, across blocks too.
+        const std::byte* previous =
+            previousKey.empty() ? nullptr : reinterpret_cast<const std::byte*>(previousKey.data());
+        for (int i = 0; i < count; ++i, record += header_.recordSize) {
+          if (previous != nullptr && !KeyBelow(previous, record)) {
+            keyOrder_ = KeyOrder::Unordered;
+            break;
+          }
+          previous = record;
+        }
+        previousKey.assign(reinterpret_cast<const char*>(previous),
+                           static_cast<std::size_t>(keySize_));
       }
     } else if (keySize_ > 0) {
       // An empty block repeats the key before it, so the keys stay sorted; the search skips it.

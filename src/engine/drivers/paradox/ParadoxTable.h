@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -88,6 +90,14 @@ class Table {
                      std::span<const std::vector<Value>> rows, bool overwrite = false);
   static void Create(const std::filesystem::path& file, const TableSchema& schema,
                      std::span<const std::vector<Value>> rows, bool overwrite, FileSystem& files);
+  // The same with rows produced one at a time (a million rows need not sit in memory): next
+  // fills the row it is given and returns false when there are no more. The table appears only
+  // once complete: a refused row leaves the directory as it was.
+  using RowSource = std::function<bool(std::vector<Value>& row)>;
+  static void CreateStreaming(const std::filesystem::path& file, const TableSchema& schema,
+                              const RowSource& next, bool overwrite = false);
+  static void CreateStreaming(const std::filesystem::path& file, const TableSchema& schema,
+                              const RowSource& next, bool overwrite, FileSystem& files);
 
   virtual ~Table() = default;
 
@@ -112,8 +122,27 @@ class Table {
   virtual Value Decode(const std::byte* record, int field) const = 0;
   // True when the field's bytes are blank. Cheaper than Decode for filters.
   virtual bool IsBlank(const std::byte* record, int field) const = 0;
-  // Decodes a Number/Currency field without allocating; blank reads as 0.
-  virtual double DecodeDouble(const std::byte* record, int field) const = 0;
+  // Decodes a Number/Currency field without allocating; blank reads as 0. Inline, not virtual:
+  // scans call it for every amount of every record.
+  double DecodeDouble(const std::byte* record, int field) const {
+    const std::byte* p = record + fieldOffsets_[static_cast<std::size_t>(field)];
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits = (bits << 8) | std::to_integer<std::uint64_t>(p[i]);
+    if (bits == 0) return 0.0;
+    // Positives carry their sign bit set; negatives are stored with every bit inverted.
+    bits = (bits >> 63) != 0 ? bits & ~(std::uint64_t{1} << 63) : ~bits;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+  }
+
+  // True when a Number/Currency field holds a value below zero (not blank, not -0.0). Tests one
+  // byte for the common case, as positives carry the sign bit set: the fast path of "< 0" filters.
+  bool IsNegativeNumber(const std::byte* record, int field) const {
+    const std::byte first = record[fieldOffsets_[static_cast<std::size_t>(field)]];
+    if ((std::to_integer<unsigned>(first) & 0x80u) != 0) return false;
+    return DecodeDouble(record, field) < 0;
+  }
 
   // Finds a record by its primary key (one value per key field) without scanning the table.
   virtual std::optional<RecordLocator> FindByKey(std::span<const Value> key) = 0;
@@ -137,6 +166,7 @@ class Table {
   };
   virtual std::size_t BlockCount() const = 0;
   virtual BlockView BlockAt(std::size_t chainIndex) const = 0;
+  std::vector<int> fieldOffsets_;  // set by the table once its schema is known
 };
 
 }  // namespace patchpav::paradox

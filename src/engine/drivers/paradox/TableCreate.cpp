@@ -241,6 +241,109 @@ std::filesystem::path IndexPathFor(const std::filesystem::path& table) {
   return index;
 }
 
+// Streams the records into blocks, then writes the header (which needs the counts) and the
+// primary index. Returns whether the table is keyed (and so has an index file).
+bool WriteTable(FileSystem& files, const std::filesystem::path& path,
+                const std::filesystem::path& indexPath, const TableSchema& schema,
+                const std::string& name, const Table::RowSource& next) {
+  const int recordSize = RecordSizeOf(schema);
+  const int blockKb = BlockSizeKbFor(recordSize);
+  const int blockSize = blockKb * 1024;
+  const std::size_t perBlock =
+      static_cast<std::size_t>((blockSize - kBlockHeaderSize) / recordSize);
+  const std::size_t perChunk = std::max<std::size_t>(1, kWriteChunk / blockSize);
+  std::size_t keySize = 0;
+  for (int i = 0; i < schema.keyFieldCount; ++i) {
+    keySize += static_cast<std::size_t>(schema.fields[static_cast<std::size_t>(i)].size);
+  }
+  // The header's size depends only on the schema: the blocks can go first.
+  const std::size_t headerSize = BuildDataHeader(schema, recordSize, name, blockKb, 0, 0, 0).size();
+
+  std::vector<IndexEntry> leaves;
+  std::vector<std::byte> chunk(perChunk * blockSize);
+  std::vector<std::byte> previousKey;
+  std::vector<Value> row;
+  std::size_t rows = 0;
+  std::size_t blocks = 0;
+  std::size_t inChunk = 0;  // blocks begun in the chunk
+  std::size_t inBlock = 0;  // records in the current block
+  std::uint32_t autoIncrement = 0;
+  try {
+    std::unique_ptr<TableFile> file = files.Open(path, OpenMode::Replace);
+    const auto flushChunk = [&] {
+      file->WriteAt(headerSize + (blocks - inChunk) * blockSize,
+                    std::span(chunk.data(), inChunk * blockSize));
+      std::fill(chunk.begin(), chunk.end(), std::byte{0});
+      inChunk = 0;
+    };
+    const auto closeBlock = [&] {
+      std::byte* block = chunk.data() + (inChunk - 1) * blockSize;
+      PutBlockHeader(block, blocks, blocks + 1, static_cast<int>(inBlock), recordSize);
+    };
+    while (true) {
+      row.assign(schema.fields.size(), Value());
+      if (!next(row)) break;
+      ++rows;
+      if (row.size() != schema.fields.size()) {
+        throw EDatabaseError(Message(name, "la ligne " + std::to_string(rows) + " n'a pas " +
+                                               std::to_string(schema.fields.size()) + " valeurs"));
+      }
+      if (blocks == 0 || inBlock == perBlock) {
+        if (blocks > 0) closeBlock();
+        if (inChunk == perChunk) flushChunk();
+        if (blocks == kMaxBlocks) throw EDatabaseError(Message(name, "trop d'enregistrements"));
+        ++blocks;
+        ++inChunk;
+        inBlock = 0;
+      }
+      std::byte* record =
+          chunk.data() + (inChunk - 1) * blockSize + kBlockHeaderSize + inBlock * recordSize;
+      for (std::size_t f = 0; f < schema.fields.size(); ++f) {
+        const FieldDef& field = schema.fields[f];
+        try {
+          EncodeField(row[f], field, schema.codePage, record + field.offset);
+        } catch (const EDatabaseError& e) {
+          throw EDatabaseError(Message(
+              name, "ligne " + std::to_string(rows) + ", champ " + field.name + " : " + e.what()));
+        }
+        if (field.type == FieldType::AutoIncrement && !row[f].IsNull()) {
+          autoIncrement = std::max<std::uint32_t>(autoIncrement,
+                                                  static_cast<std::uint32_t>(row[f].AsInteger()));
+        }
+      }
+      if (keySize > 0) {
+        if (!previousKey.empty() && std::memcmp(previousKey.data(), record, keySize) >= 0) {
+          throw EDatabaseError(
+              Message(name, "les lignes ne sont pas en ordre croissant de clé (ligne " +
+                                std::to_string(rows) + ")"));
+        }
+        previousKey.assign(record, record + keySize);
+        if (inBlock == 0) {
+          leaves.push_back(IndexEntry{std::string(reinterpret_cast<const char*>(record), keySize),
+                                      static_cast<std::uint32_t>(blocks), 0});
+        }
+        ++leaves.back().records;
+      }
+      ++inBlock;
+    }
+    if (blocks > 0) {
+      // The last block ends the chain.
+      std::byte* block = chunk.data() + (inChunk - 1) * blockSize;
+      PutBlockHeader(block, blocks, blocks, static_cast<int>(inBlock), recordSize);
+      flushChunk();
+    }
+    file->WriteAt(
+        0, BuildDataHeader(schema, recordSize, name, blockKb, static_cast<std::uint32_t>(rows),
+                           static_cast<std::uint16_t>(blocks), autoIncrement));
+    file->Flush();
+  } catch (const FileError& e) {
+    throw EDatabaseError(Message(name, e.what()));
+  }
+  if (keySize == 0) return false;
+  WritePrimaryIndex(files, indexPath, schema, name, std::move(leaves), static_cast<int>(keySize));
+  return true;
+}
+
 }  // namespace
 
 void Table::Create(const std::filesystem::path& file, const TableSchema& schema,
@@ -248,84 +351,55 @@ void Table::Create(const std::filesystem::path& file, const TableSchema& schema,
   Create(file, schema, rows, overwrite, SystemFileSystem());
 }
 
-void Table::Create(const std::filesystem::path& file, const TableSchema& given,
+void Table::Create(const std::filesystem::path& file, const TableSchema& schema,
                    std::span<const std::vector<Value>> rows, bool overwrite, FileSystem& files) {
+  std::size_t next = 0;
+  CreateStreaming(
+      file, schema,
+      [&](std::vector<Value>& row) {
+        if (next == rows.size()) return false;
+        row = rows[next++];
+        return true;
+      },
+      overwrite, files);
+}
+
+void Table::CreateStreaming(const std::filesystem::path& file, const TableSchema& schema,
+                            const RowSource& next, bool overwrite) {
+  CreateStreaming(file, schema, next, overwrite, SystemFileSystem());
+}
+
+void Table::CreateStreaming(const std::filesystem::path& file, const TableSchema& given,
+                            const RowSource& next, bool overwrite, FileSystem& files) {
   const std::u8string stem = file.stem().u8string();
   const std::string name(stem.begin(), stem.end());
   const TableSchema schema = Normalised(given, name);
-  const int recordSize = RecordSizeOf(schema);
-  const int blockKb = BlockSizeKbFor(recordSize);
-  const int blockSize = blockKb * 1024;
-  const std::size_t perBlock =
-      static_cast<std::size_t>((blockSize - kBlockHeaderSize) / recordSize);
-  const std::size_t blocks = (rows.size() + perBlock - 1) / perBlock;
-  if (blocks > kMaxBlocks) throw EDatabaseError(Message(name, "trop d'enregistrements"));
-  int keySize = 0;
-  for (int i = 0; i < schema.keyFieldCount; ++i)
-    keySize += schema.fields[static_cast<std::size_t>(i)].size;
-
-  // Encode everything first: a refused value leaves no file behind.
-  std::vector<std::byte> records(rows.size() * static_cast<std::size_t>(recordSize));
-  std::uint32_t autoIncrement = 0;
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    if (rows[r].size() != schema.fields.size()) {
-      throw EDatabaseError(Message(name, "la ligne " + std::to_string(r + 1) + " n'a pas " +
-                                             std::to_string(schema.fields.size()) + " valeurs"));
-    }
-    std::byte* record = records.data() + r * recordSize;
-    for (std::size_t f = 0; f < schema.fields.size(); ++f) {
-      const FieldDef& field = schema.fields[f];
-      try {
-        EncodeField(rows[r][f], field, schema.codePage, record + field.offset);
-      } catch (const EDatabaseError& e) {
-        throw EDatabaseError(Message(
-            name, "ligne " + std::to_string(r + 1) + ", champ " + field.name + " : " + e.what()));
-      }
-      if (field.type == FieldType::AutoIncrement && !rows[r][f].IsNull()) {
-        autoIncrement = std::max<std::uint32_t>(autoIncrement,
-                                                static_cast<std::uint32_t>(rows[r][f].AsInteger()));
-      }
-    }
-    if (keySize > 0 && r > 0 &&
-        std::memcmp(record - recordSize, record, static_cast<std::size_t>(keySize)) >= 0) {
-      throw EDatabaseError(
-          Message(name, "les lignes ne sont pas en ordre croissant de clé (ligne " +
-                            std::to_string(r + 1) + ")"));
-    }
+  std::error_code error;
+  if (!overwrite && std::filesystem::exists(file, error)) {
+    throw EDatabaseError(Message(name, "le fichier existe déjà"));
   }
-
-  const auto header =
-      BuildDataHeader(schema, recordSize, name, blockKb, static_cast<std::uint32_t>(rows.size()),
-                      static_cast<std::uint16_t>(blocks), autoIncrement);
-  WriteFile(
-      files, file, overwrite, header, blocks, blockSize,
-      [&](std::size_t i, std::byte* block) {
-        const std::size_t first = i * perBlock;
-        const std::size_t count = std::min(perBlock, rows.size() - first);
-        PutBlockHeader(block, i + 1, blocks, static_cast<int>(count), recordSize);
-        std::memcpy(block + kBlockHeaderSize, records.data() + first * recordSize,
-                    count * recordSize);
-      },
-      name);
-
+  // The table is written under a temporary name and renamed once complete, so a refused row or
+  // a failed write never leaves a half table, nor destroys the table it was to replace.
+  const std::filesystem::path partial = std::filesystem::path(file).concat(u8".partiel");
   const std::filesystem::path index = IndexPathFor(file);
-  if (keySize == 0) {
-    if (overwrite) {
-      std::error_code ignored;
-      std::filesystem::remove(index, ignored);  // a stale index of the table this one replaces
+  const std::filesystem::path partialIndex = std::filesystem::path(index).concat(u8".partiel");
+  try {
+    const bool keyed = WriteTable(files, partial, partialIndex, schema, name, next);
+    std::filesystem::rename(partial, file);
+    if (keyed) {
+      std::filesystem::rename(partialIndex, index);
+    } else if (overwrite) {
+      std::filesystem::remove(index, error);  // the stale index of the table this one replaces
     }
-    return;
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::filesystem::remove(partial, error);
+    std::filesystem::remove(partialIndex, error);
+    throw EDatabaseError(Message(name, e.what()));
+  } catch (...) {
+    std::filesystem::remove(partial, error);
+    std::filesystem::remove(partialIndex, error);
+    throw;
   }
-  std::vector<IndexEntry> leaves;
-  for (std::size_t b = 0; b < blocks; ++b) {
-    const std::size_t first = b * perBlock;
-    const std::size_t count = std::min(perBlock, rows.size() - first);
-    leaves.push_back(
-        IndexEntry{std::string(reinterpret_cast<const char*>(records.data() + first * recordSize),
-                               static_cast<std::size_t>(keySize)),
-                   static_cast<std::uint32_t>(b + 1), static_cast<std::uint32_t>(count)});
-  }
-  WritePrimaryIndex(files, index, schema, name, std::move(leaves), keySize);
 }
 
 }  // namespace patchpav::paradox

@@ -1,0 +1,85 @@
+// pxdump: prints a Paradox table as CSV: a line of field names, then one line per record in
+// chain order. Numbers keep full precision (%.17g), a blank field is an empty value, text is
+// UTF-8 and quoted when it holds a comma, a quote or a line break.
+//
+//   pxdump TABLE.DB [--codepage N]   (N: the code page for a table that names none; 1252)
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "engine/drivers/paradox/ParadoxTable.h"
+
+namespace {
+
+using patchpav::Value;
+using patchpav::paradox::Table;
+
+std::string Quoted(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string Cell(const Value& value) {
+  switch (value.GetKind()) {
+    case Value::Kind::Null:
+      return {};
+    case Value::Kind::Float: {
+      char buffer[40];
+      std::snprintf(buffer, sizeof buffer, "%.17g", value.AsFloat());
+      return buffer;
+    }
+    default:
+      return Quoted(value.AsText());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string path;
+  int codePage = 1252;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--codepage" && i + 1 < argc) {
+      codePage = std::atoi(argv[++i]);
+    } else if (path.empty() && arg.rfind("--", 0) != 0) {
+      path = arg;
+    } else {
+      path.clear();
+      break;
+    }
+  }
+  if (path.empty()) {
+    std::fprintf(stderr, "usage: pxdump TABLE.DB [--codepage N]\n");
+    return 2;
+  }
+  try {
+    const auto table = Table::Open(path, Table::Access::ReadOnly, codePage);
+    const auto& fields = table->Schema().fields;
+    std::string line;
+    for (std::size_t f = 0; f < fields.size(); ++f) line += (f ? "," : "") + Quoted(fields[f].name);
+    std::puts(line.c_str());
+    table->ForEachBlock([&](const std::byte* records, std::size_t count, auto) {
+      for (std::size_t r = 0; r < count; ++r) {
+        const std::byte* record = records + r * static_cast<std::size_t>(table->RecordSize());
+        line.clear();
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+          if (f) line += ',';
+          line += Cell(table->Decode(record, static_cast<int>(f)));
+        }
+        std::puts(line.c_str());
+      }
+    });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pxdump: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
