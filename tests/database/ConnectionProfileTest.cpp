@@ -14,6 +14,7 @@
 #include "engine/Configuration.h"
 #include "engine/Database.h"
 #include "engine/Session.h"
+#include "engine/sql/LocalDriver.h"
 
 namespace patchpav {
 namespace {
@@ -275,6 +276,23 @@ TEST_F(ConnectionProfileTest, AFailedRepairFailsTheProfileAndKeepsWhatWasDone) {
   EXPECT_EQ(connection_.Params().Count(), 0u);
   EngineSession().SetActive(false);
   EXPECT_EQ(Field("\\SYSTEM\\INIT\\", "LOCAL SHARE"), "TRUE");  // written before the error
+}
+
+TEST_F(ConnectionProfileTest, AnOpenConnectionRefusesTheChangeAndTheProfileFails) {
+  Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
+  const std::string paradox = MakeDirectory("paradox");
+  ASSERT_TRUE(Profile(paradox, "[DBKERNEL]\r\nDBType=1\r\n"));
+  connection_.Open();
+  ASSERT_TRUE(connection_.Connected());
+
+  const std::string sql = MakeDirectory("sql");
+  EXPECT_FALSE(Profile(sql, std::string(kSqlServerProfile) + "DBType=0\r\n"));
+  EXPECT_FALSE(ParadoxMode);  // decided before the first change was refused
+  EXPECT_EQ(ConnectionName, "Klinova_Paradox");
+  EXPECT_EQ(connection_.DatabaseName(), "Klinova_Paradox");
+  EXPECT_EQ(connection_.Params().Lines(), Lines{"PATH=" + paradox});
+  EXPECT_TRUE(connection_.Connected());
+  EXPECT_FALSE(EngineSession().AliasExists("Klinova_SQL"));
 }
 
 }  // namespace
