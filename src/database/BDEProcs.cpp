@@ -70,7 +70,18 @@ class OpenEngineConfig {
 
   ConfigHandle Handle() const { return handle_; }
 
+  // The normal way out: the configuration is written back, and a failure to write it is an
+  // error (a change that never reached the file must not pass for done).
+  void Close() {
+    const int result = CloseConfigFile(&handle_, true, true, false);
+    const std::string message = result == kDbiOk ? std::string() : ConfigCallMessage(result);
+    handle_ = 0;
+    Release();
+    if (result != kDbiOk) throw EDatabaseError(message);
+  }
+
  private:
+  // Every other way out; nothing can be reported from here.
   void Release() {
     if (handle_ != 0) CloseConfigFile(&handle_, true, true, false);
     handle_ = 0;
@@ -118,7 +129,7 @@ EDatabaseError EntryNotFound(const std::string& entryAddress) {
 
 void GetEngineConfigEntry(const std::string& entryAddress, std::string& value) {
   const EntryAddress address = SplitEntryAddress(entryAddress);
-  const OpenEngineConfig config;
+  OpenEngineConfig config;
   NodeRecord node = ReadNode(config.Handle(), address.nodePath);
   bool found = false;
   std::string result;
@@ -129,6 +140,7 @@ void GetEngineConfigEntry(const std::string& entryAddress, std::string& value) {
     }
   }
   if (!found) throw EntryNotFound(entryAddress);
+  config.Close();
   value = result;
 }
 
@@ -138,7 +150,7 @@ void SetEngineConfigEntry(const std::string& entryAddress, const std::string& va
     throw EDatabaseError("The value given to " + entryAddress + " is longer than " +
                          std::to_string(kMaxValueLength) + " characters");
   }
-  const OpenEngineConfig config;
+  OpenEngineConfig config;
   NodeRecord node = ReadNode(config.Handle(), address.nodePath);
   bool found = false;
   for (std::size_t i = 0; i < node.count; ++i) {
@@ -153,6 +165,7 @@ void SetEngineConfigEntry(const std::string& entryAddress, const std::string& va
     }
   }
   if (!found) throw EntryNotFound(entryAddress);
+  config.Close();
 }
 
 void RepairEngineSettings(const std::string& baseDirectory) {

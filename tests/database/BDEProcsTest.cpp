@@ -102,6 +102,19 @@ TEST_F(EngineConfigEntryTest, WritesOneFieldAndKeepsTheOthers) {
   EXPECT_EQ(ReadBytes(ConfigPath()), before);
 }
 
+TEST_F(EngineConfigEntryTest, AConfigurationThatCannotBeWrittenBackIsAnError) {
+  WriteConfig([](Configuration& c) { c.SetField(kSystem, "LOCAL SHARE", "FALSE"); });
+  const std::string before = ReadBytes(ConfigPath());
+  // Another program holds the file: it can be read, not replaced.
+  const HANDLE holder = CreateFileW(ConfigPath().wstring().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(SetEngineConfigEntry("\\SYSTEM\\INIT\\;LOCAL SHARE", "TRUE"), EDatabaseError);
+  CloseHandle(holder);
+  EXPECT_FALSE(Engine::Instance().Initialised());
+  EXPECT_EQ(ReadBytes(ConfigPath()), before);
+}
+
 TEST_F(EngineConfigEntryTest, AValueOverTheSlotIsRefusedBeforeAnythingIsOpened) {
   WriteConfig([](Configuration&) {});
   const std::string longest(127, 'v');
