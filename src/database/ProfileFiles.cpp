@@ -1,0 +1,54 @@
+#include "database/ProfileFiles.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace patchpav {
+namespace {
+
+// Our texts are UTF-8; a path built from char8_t is read as UTF-8 on every platform.
+std::filesystem::path PathOf(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+bool FileExists(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+}  // namespace
+
+std::string AddBackslash(const std::string& path) {
+  if (path.empty() || path.back() == '\\') return path;
+  return path + '\\';
+}
+
+bool DeleteIfExists(const std::string& path) {
+  const std::filesystem::path file = PathOf(path);
+  if (!FileExists(file)) return true;
+  std::error_code error;
+  return std::filesystem::remove(file, error) && !error;
+}
+
+bool IsParadoxBase(const std::string& directory) {
+  for (const char* table :
+       {"metatable.db", "metafield.db", "tablelink.db", "patients.db", "medecins.db"}) {
+    if (!FileExists(PathOf(directory + table))) return false;
+  }
+  return true;
+}
+
+bool ForceDirectories(const std::string& path) {
+  const std::filesystem::path directory = PathOf(path);
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  return !error && std::filesystem::is_directory(directory, error);
+}
+
+std::string ExtractFilePath(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/:");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+}  // namespace patchpav

@@ -1,0 +1,39 @@
+#include "engine/EngineText.h"
+
+namespace patchpav {
+namespace {
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+std::string ToUpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = UpperAscii(c);
+  return upper;
+}
+
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+ParamLine SplitParamLine(std::string_view line) {
+  const std::size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return {std::string(line), {}};
+  return {std::string(line.substr(0, equals)), std::string(line.substr(equals + 1))};
+}
+
+}  // namespace patchpav
