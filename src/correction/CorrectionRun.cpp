@@ -1,0 +1,258 @@
+#include "correction/CorrectionRun.h"
+
+#include <array>
+#include <exception>
+#include <map>
+#include <vector>
+
+#include "correction/CorrectionHost.h"
+#include "correction/RedistributeNegativeAmount.h"
+#include "engine/Query.h"
+
+namespace patchpav {
+
+const char* const kSelectNegativeRowsLines[12] = {
+    "SELECT ",
+    "  *",
+    "FROM CPMAIN",
+    "WHERE ",
+    "  MontantSS1 < 0",
+    "  OR MontantSS2 < 0",
+    "  OR MontantSS3 < 0",
+    "  OR MontantSS4 < 0",
+    "  OR MontantSS5 < 0",
+    "  OR MontantSS6 < 0",
+    "  OR MontantSS7 < 0",
+    "ORDER BY CPMain_ID",
+};
+
+const char* const kUpdateRowLines[10] = {
+    "UPDATE CPMain",
+    "SET ",
+    "  MontantSS1 = :montantSS1,",
+    "  MontantSS2 = :montantSS2,",
+    "  MontantSS3 = :montantSS3,",
+    "  MontantSS4 = :montantSS4,",
+    "  MontantSS5 = :montantSS5,",
+    "  MontantSS6 = :montantSS6,",
+    "  MontantSS7 = :montantSS7",
+    "Where CPMain_ID = :cpmain_id",
+};
+
+namespace {
+
+const char kSearching[] = "Recherche des enregistrements \"-18 €\"...";
+const char kNothingToCorrect[] =
+    "Aucun enregistrement a corriger n'a été trouvé. Le programme va être fermé.";
+const char kFinished[] =
+    "La correction de la comptabilité est terminée. Le programme va être fermé.";
+const char kWriteFailed[] = "Erreur lors de la modification de l'enregistrement CPMAIN_ID=";
+const char kWriteFailedEnd[] =
+    ". Cette modification devra être effectuée manuellement par un technicien de Klinova.";
+const char* const kAmountFields[7] = {"MontantSS1", "MontantSS2", "MontantSS3", "MontantSS4",
+                                      "MontantSS5", "MontantSS6", "MontantSS7"};
+const char kKeyField[] = "CPMain_ID";
+constexpr std::size_t kKeyParameter = 7;
+
+void SetLines(TQuery& query, const char* const* lines, std::size_t count) {
+  query.Close();
+  query.SQL().Clear();
+  for (std::size_t i = 0; i < count; ++i) query.SQL().Add(lines[i]);
+}
+
+int CountNegative(const Amounts& amounts) {
+  int n = 0;
+  for (double a : amounts) n += a < 0 ? 1 : 0;
+  return n;
+}
+
+// What the run remembers of a row between sweeps, by key.
+struct RowHistory {
+  enum class State { Written, PassedOver, GivenUp } state;
+  int negativeAmounts = 0;  // as read when the row was last handled
+};
+
+class Run {
+ public:
+  Run(TQuery& select, TQuery& update, CorrectionHost& host)
+      : select_(select), update_(update), host_(host) {}
+
+  CorrectionSummary Execute() {
+    host_.EnableMainWindow(false);
+    host_.SetMainWindowCursor(CorrectionHost::Cursor::Hourglass);
+    host_.SetProgressStatus(kSearching);
+    host_.ShowGauge(false);
+    host_.ShowProgress(true);
+    host_.ProcessMessages();
+    select_.Open();
+
+    if (select_.RecordCount() < 1) {
+      host_.EnableMainWindow(true);
+      host_.ShowProgress(false);
+      host_.ProcessMessages();
+      host_.ShowInformation(kNothingToCorrect);
+    } else {
+      // Sweeps until the selection made afresh is empty, or holds only rows given up.
+      while (Sweep() > 0) {
+        select_.Close();
+        select_.Open();
+        if (select_.RecordCount() < 1) break;
+      }
+      EndSweeping();
+      host_.ShowInformation(FinalMessage());
+    }
+    select_.Close();
+    return summary_;
+  }
+
+  // Leaves the window usable after a failure that the run does not handle.
+  void RestoreWindow() noexcept {
+    try {
+      host_.ShowProgress(false);
+      host_.PlayAnimation(false);
+      host_.ShowAnimation(false);
+      host_.SetMainWindowCursor(CorrectionHost::Cursor::Default);
+      host_.EnableMainWindow(true);
+    } catch (...) {
+      // The original failure is what the user must see.
+    }
+  }
+
+ private:
+  struct Row {
+    std::int64_t key;
+    std::string keyText;
+    Amounts amounts;
+  };
+
+  // One pass over the current selection; gives the number of rows it handled (not skipped).
+  std::size_t Sweep() {
+    std::vector<Row> rows;
+    for (; !select_.Eof(); select_.Next()) {
+      const TField key = select_.FieldByName(kKeyField);
+      Row row{key.AsInteger(), key.AsString(), {}};
+      for (int i = 0; i < 7; ++i) row.amounts[i] = select_.FieldByName(kAmountFields[i]).AsFloat();
+      const auto known = history_.find(row.key);
+      if (known != history_.end() && known->second.state == RowHistory::State::GivenUp) continue;
+      rows.push_back(row);
+    }
+    if (rows.empty()) return 0;
+
+    ++summary_.sweeps;
+    if (summary_.sweeps > 1) {
+      // A further sweep writes rows again: the window stays closed to input and the dialog shows
+      // how far it has come, as in the first sweep.
+      host_.SetMainWindowCursor(CorrectionHost::Cursor::Hourglass);
+      host_.ShowProgress(true);
+    }
+    host_.PlayAnimation(true);
+    host_.ShowAnimation(true);
+    host_.SetGaugeMax(static_cast<int>(rows.size()));
+    host_.SetGaugeProgress(0);
+    host_.ShowGauge(true);
+    host_.ProcessMessages();
+
+    std::size_t counter = 0;
+    for (const Row& row : rows) {
+      ++counter;
+      host_.SetProgressStatus(RowStatusText(row.keyText, counter, rows.size()));
+      host_.SetGaugeProgress(static_cast<int>(counter));
+      host_.ProcessMessages();
+      CorrectRow(row);
+    }
+
+    host_.ShowProgress(false);
+    host_.PlayAnimation(false);
+    host_.ShowAnimation(false);
+    host_.ProcessMessages();
+    return rows.size();
+  }
+
+  void CorrectRow(const Row& row) {
+    for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(row.amounts[i]);
+    update_.Params(kKeyParameter).SetAsInteger(row.key);
+
+    const int negatives = CountNegative(row.amounts);
+    auto known = history_.find(row.key);
+    if (known != history_.end()) {
+      // Seen before: it must have lost a negative amount since, or it never will.
+      const bool progressed = known->second.state == RowHistory::State::Written &&
+                              negatives < known->second.negativeAmounts;
+      if (!progressed) return GiveUp(row.key);
+    }
+
+    const Redistribution r = RedistributeNegativeAmount(row.amounts);
+    if (r.outcome == RedistributionOutcome::NothingNegative) {
+      // The selection and the reading disagree: passed over without a word this time.
+      history_[row.key] = {RowHistory::State::PassedOver, negatives};
+      return;
+    }
+    if (r.outcome == RedistributionOutcome::NotFinite) return GiveUp(row.key);
+
+    // Amounts the rule did not change come out as they went in, so this sets only the changed
+    // parameters to new values.
+    for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(r.corrected[i]);
+    try {
+      // An UPDATE that changes no row has not corrected it either.
+      if (update_.ExecSQL() < 1) return GiveUp(row.key);
+    } catch (const std::exception&) {
+      return GiveUp(row.key);
+    }
+    ++summary_.rowsWritten;
+    history_[row.key] = {RowHistory::State::Written, negatives};
+  }
+
+  // Reports the row once for a technician and leaves it alone for the rest of the run. The key
+  // shown is parameter 7 as text, as the row's UPDATE would have used it.
+  void GiveUp(std::int64_t key) {
+    history_[key] = {RowHistory::State::GivenUp, 0};
+    ++summary_.rowsLeft;
+    host_.ShowWarning(kWriteFailed + update_.Params(kKeyParameter).AsString() + kWriteFailedEnd);
+  }
+
+  void EndSweeping() {
+    host_.SetMainWindowCursor(CorrectionHost::Cursor::Default);
+    host_.EnableMainWindow(true);
+    host_.ProcessMessages();
+  }
+
+  std::string FinalMessage() const {
+    if (summary_.rowsLeft == 0) return kFinished;
+    return "La correction de la comptabilité est terminée, mais " +
+           std::to_string(summary_.rowsLeft) +
+           (summary_.rowsLeft == 1
+                ? " enregistrement n'a pas pu être corrigé et devra l'être"
+                : " enregistrements n'ont pas pu être corrigés et devront l'être") +
+           " manuellement par un technicien de Klinova. Le programme va être fermé.";
+  }
+
+  TQuery& select_;
+  TQuery& update_;
+  CorrectionHost& host_;
+  std::map<std::int64_t, RowHistory> history_;
+  CorrectionSummary summary_;
+};
+
+}  // namespace
+
+std::string RowStatusText(const std::string& key, std::size_t counter, std::size_t total) {
+  return "Correction de l'enregistrement comptable n°" + key + " (" + std::to_string(counter) +
+         "/" + std::to_string(total) + ")";
+}
+
+CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host) {
+  SetLines(select, kSelectNegativeRowsLines, std::size(kSelectNegativeRowsLines));
+  SetLines(update, kUpdateRowLines, std::size(kUpdateRowLines));
+  Run run(select, update, host);
+  CorrectionSummary summary;
+  try {
+    summary = run.Execute();
+  } catch (...) {
+    run.RestoreWindow();
+    throw;
+  }
+  host.PressClose();
+  return summary;
+}
+
+}  // namespace patchpav

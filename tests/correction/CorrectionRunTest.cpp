@@ -1,0 +1,339 @@
+#include "correction/CorrectionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "correction/CorrectionHost.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/drivers/paradox/ParadoxTable.h"
+#include "engine/sql/LocalDriver.h"
+
+namespace patchpav {
+namespace {
+
+namespace fs = std::filesystem;
+using paradox::FieldType;
+
+// Records what the run asks of its window, one line per call, in order.
+class RecordingHost : public CorrectionHost {
+ public:
+  std::vector<std::string> calls;
+  std::vector<std::string> statuses;
+  std::vector<std::string> warnings;
+  std::vector<std::string> informations;
+  bool enabled = true;
+  bool progressVisible = false;
+  bool animationVisible = false;
+  bool animationPlaying = false;
+  Cursor cursor = Cursor::Default;
+  int gaugeMax = 100;
+  int gaugeProgress = 70;
+  bool closed = false;
+  // Enabled state of the main window whenever the run wrote a status line.
+  std::vector<bool> enabledAtStatus;
+
+  void EnableMainWindow(bool on) override { enabled = on, Note(on ? "enable" : "disable"); }
+  void SetMainWindowCursor(Cursor c) override {
+    cursor = c, Note(c == Cursor::Hourglass ? "hourglass" : "default cursor");
+  }
+  void PlayAnimation(bool on) override { animationPlaying = on, Note(on ? "play" : "stop"); }
+  void ShowAnimation(bool on) override {
+    animationVisible = on, Note(on ? "show animation" : "hide animation");
+  }
+  void ShowProgress(bool on) override {
+    progressVisible = on, Note(on ? "show progress" : "hide progress");
+  }
+  void SetProgressStatus(const std::string& text) override {
+    statuses.push_back(text);
+    enabledAtStatus.push_back(enabled);
+    Note("status " + text);
+  }
+  void ShowGauge(bool on) override { Note(on ? "show gauge" : "hide gauge"); }
+  void SetGaugeMax(int v) override { gaugeMax = v, Note("max " + std::to_string(v)); }
+  void SetGaugeProgress(int v) override { gaugeProgress = v, Note("gauge " + std::to_string(v)); }
+  void ShowInformation(const std::string& text) override {
+    informations.push_back(text);
+    Note("information " + text);
+  }
+  void ShowWarning(const std::string& text) override {
+    warnings.push_back(text);
+    Note("warning " + text);
+  }
+  void ProcessMessages() override { Note("pump"); }
+  void PressClose() override { closed = true, Note("close"); }
+
+ private:
+  void Note(std::string call) { calls.push_back(std::move(call)); }
+};
+
+struct Row {
+  int key;
+  std::vector<double> amounts;  // seven, or empty for all blank
+};
+
+paradox::FieldDef Field(std::string name, FieldType type, int size) {
+  paradox::FieldDef f;
+  f.name = std::move(name);
+  f.type = type;
+  f.size = size;
+  return f;
+}
+
+const char kAlias[] = "CorrectionRunBase";
+const char kFinished[] =
+    "La correction de la comptabilité est terminée. Le programme va être fermé.";
+
+std::string Warning(int key) {
+  return "Erreur lors de la modification de l'enregistrement CPMAIN_ID=" + std::to_string(key) +
+         ". Cette modification devra être effectuée manuellement par un technicien de Klinova.";
+}
+
+class CorrectionRunTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const fs::path config = fs::path(::testing::TempDir()) / "pp_correction_run.cfg";
+    fs::remove(config);
+    Engine::Instance().SetConfigPath(config);
+    Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
+    if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
+  }
+
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::path(::testing::TempDir()) / (std::string("pp_run_") + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    database_.SetConnected(false);
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  // CPMAIN keyed on CPMain_ID; amountType lets a test make one amount column an integer column.
+  void MakeCpMain(const std::vector<Row>& rows, FieldType secondAmountType = FieldType::Number) {
+    paradox::TableSchema schema;
+    schema.fields.push_back(Field("CPMain_ID", FieldType::Long, 4));
+    for (int i = 1; i <= 7; ++i) {
+      const FieldType type = i == 2 ? secondAmountType : FieldType::Number;
+      schema.fields.push_back(
+          Field("MontantSS" + std::to_string(i), type, type == FieldType::Long ? 4 : 8));
+    }
+    schema.fields.push_back(Field("Libelle", FieldType::Alpha, 20));
+    schema.keyFieldCount = 1;
+    std::vector<std::vector<Value>> values;
+    for (const Row& r : rows) {
+      std::vector<Value> v{Value::Integer(r.key)};
+      for (int i = 0; i < 7; ++i) {
+        if (r.amounts.empty()) {
+          v.push_back(Value());
+        } else if (i == 1 && secondAmountType == FieldType::Long) {
+          v.push_back(Value::Integer(static_cast<std::int64_t>(r.amounts[i])));
+        } else {
+          v.push_back(Value::Float(r.amounts[i]));
+        }
+      }
+      v.push_back(Value::Text("acte " + std::to_string(r.key)));
+      values.push_back(std::move(v));
+    }
+    paradox::Table::Create(dir_ / "CPMAIN.DB", schema, values);
+  }
+
+  CorrectionSummary Run(RecordingHost& host) {
+    database_.SetDatabaseName(kAlias);
+    database_.Params().Clear();
+    database_.Params().Add("PATH=" + dir_.string());
+    database_.SetConnected(true);
+    select_.SetDatabaseName(kAlias);
+    update_.SetDatabaseName(kAlias);
+    return RunCorrection(select_, update_, host);
+  }
+
+  // The amounts of every row, by key, read back from the file after the run's connection closed.
+  std::map<int, std::vector<double>> Amounts() {
+    database_.SetConnected(false);
+    auto table = paradox::Table::Open(dir_ / "CPMAIN.DB", paradox::Table::Access::ReadOnly);
+    std::map<int, std::vector<double>> result;
+    table->ForEachBlock([&](const std::byte* records, std::size_t count, paradox::RecordLocator) {
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::byte* record = records + i * table->RecordSize();
+        auto& amounts = result[static_cast<int>(table->Decode(record, 0).AsInteger())];
+        for (int f = 1; f <= 7; ++f) amounts.push_back(table->Decode(record, f).AsFloat());
+      }
+    });
+    return result;
+  }
+
+  std::string FileBytes() {
+    std::ifstream in(dir_ / "CPMAIN.DB", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  fs::path dir_;
+  TDatabase database_;
+  TQuery select_;
+  TQuery update_;
+};
+
+TEST_F(CorrectionRunTest, NothingToCorrectWritesNothingAndSaysSo) {
+  MakeCpMain({{1, {25, 0, 0, 0, 0, 0, 0}}, {2, {}}, {3, {0, 0, 0, 0, 0, 0, 4.5}}});
+  const std::string before = FileBytes();
+  RecordingHost host;
+  const CorrectionSummary summary = Run(host);
+  EXPECT_EQ(0, summary.sweeps);
+  EXPECT_EQ(before, FileBytes());
+  EXPECT_EQ((std::vector<std::string>{
+                "disable", "hourglass", "status Recherche des enregistrements \"-18 €\"...",
+                "hide gauge", "show progress", "pump", "enable", "hide progress", "pump",
+                "information Aucun enregistrement a corriger n'a été trouvé. "
+                "Le programme va être fermé.",
+                "close"}),
+            host.calls);
+}
+
+TEST_F(CorrectionRunTest, RowsAreCorrectedInKeyOrderUntilNoneIsNegative) {
+  MakeCpMain({
+      {40, {0, 12, 0, 0, 0, 0, 0}},      // nothing to do
+      {1234, {25, -18, 0, 0, 0, 0, 0}},  // absorbed whole
+      {7, {-18, 30, -5, 0, 0, 0, 0}},    // two sweeps
+      {9, {10, -18, 5, 0, 0, 0, 0}},     // negative total: all to zero
+      {300, {0, -18, 0, 0, 0, 0, 0}},    // the act of no value
+      {12, {10, -18, 8, 5, 0, 0, 0}},    // consumed, then 5 takes up 0
+  });
+  RecordingHost host;
+  const CorrectionSummary summary = Run(host);
+  EXPECT_EQ(2, summary.sweeps);
+  EXPECT_EQ(6, summary.rowsWritten);
+  EXPECT_EQ(0, summary.rowsLeft);
+
+  const std::map<int, std::vector<double>> expected = {
+      {7, {0, 7, 0, 0, 0, 0, 0}},   {9, {0, 0, 0, 0, 0, 0, 0}},   {12, {0, 0, 0, 5, 0, 0, 0}},
+      {40, {0, 12, 0, 0, 0, 0, 0}}, {300, {0, 0, 0, 0, 0, 0, 0}}, {1234, {7, 0, 0, 0, 0, 0, 0}},
+  };
+  EXPECT_EQ(expected, Amounts());
+
+  // Numbered in key order within each sweep; the second sweep starts again at 1 of 1.
+  const std::vector<std::string> statuses = {
+      "Recherche des enregistrements \"-18 €\"...",
+      "Correction de l'enregistrement comptable n°7 (1/5)",
+      "Correction de l'enregistrement comptable n°9 (2/5)",
+      "Correction de l'enregistrement comptable n°12 (3/5)",
+      "Correction de l'enregistrement comptable n°300 (4/5)",
+      "Correction de l'enregistrement comptable n°1234 (5/5)",
+      "Correction de l'enregistrement comptable n°7 (1/1)",
+  };
+  EXPECT_EQ(statuses, host.statuses);
+  for (bool enabled : host.enabledAtStatus) EXPECT_FALSE(enabled);  // no input while writing
+  EXPECT_EQ(std::vector<std::string>{kFinished}, host.informations);
+  EXPECT_TRUE(host.warnings.empty());
+  EXPECT_TRUE(host.closed);
+  EXPECT_TRUE(host.enabled);
+  EXPECT_FALSE(host.progressVisible);
+  EXPECT_FALSE(host.animationVisible || host.animationPlaying);
+  EXPECT_EQ(CorrectionHost::Cursor::Default, host.cursor);
+  EXPECT_EQ(1, host.gaugeMax);
+  EXPECT_EQ(1, host.gaugeProgress);
+}
+
+TEST_F(CorrectionRunTest, OneRowCountsOneOfOneAndBlankAmountsAreWrittenAsZero) {
+  MakeCpMain({{1234, {25, -18, 0, 0, 0, 0, 0}}});
+  // Blank the other five amounts of the row: the run reads them as 0 and writes them back as 0.
+  {
+    auto table = paradox::Table::Open(dir_ / "CPMAIN.DB", paradox::Table::Access::ReadWrite);
+    const auto where = table->FindByKey(std::vector<Value>{Value::Integer(1234)});
+    ASSERT_TRUE(where);
+    std::vector<paradox::Table::FieldChange> blanks;
+    for (int f = 3; f <= 7; ++f) blanks.push_back({f, Value()});
+    table->Update(*where, blanks);
+  }
+  RecordingHost host;
+  Run(host);
+  EXPECT_EQ((std::vector<std::string>{"Recherche des enregistrements \"-18 €\"...",
+                                      "Correction de l'enregistrement comptable n°1234 (1/1)"}),
+            host.statuses);
+  database_.SetConnected(false);
+  auto table = paradox::Table::Open(dir_ / "CPMAIN.DB", paradox::Table::Access::ReadOnly);
+  table->ForEachBlock([&](const std::byte* records, std::size_t, paradox::RecordLocator) {
+    EXPECT_EQ(7.0, table->Decode(records, 1).AsFloat());
+    for (int f = 2; f <= 7; ++f) {
+      EXPECT_FALSE(table->IsBlank(records, f)) << f;
+      EXPECT_EQ(0.0, table->Decode(records, f).AsFloat()) << f;
+    }
+  });
+}
+
+TEST_F(CorrectionRunTest, AFailedWriteIsReportedOnceAndTheRunEnds) {
+  // MontantSS2 holds whole numbers only: row 5 would need 19.5 there, which the engine refuses.
+  MakeCpMain(
+      {
+          {1, {25, -18, 0, 0, 0, 0, 0}},
+          {5, {0, 20, -0.5, 0, 0, 0, 0}},
+          {8, {-18, 30, -5, 0, 0, 0, 0}},
+      },
+      FieldType::Long);
+  RecordingHost host;
+  const CorrectionSummary summary = Run(host);
+  EXPECT_EQ(std::vector<std::string>{Warning(5)}, host.warnings);
+  EXPECT_EQ(1, summary.rowsLeft);
+  EXPECT_EQ(2, summary.sweeps);  // row 8 needs a second sweep; row 5 is not tried again
+  const auto amounts = Amounts();
+  EXPECT_EQ((std::vector<double>{7, 0, 0, 0, 0, 0, 0}), amounts.at(1));
+  EXPECT_EQ((std::vector<double>{0, 20, -0.5, 0, 0, 0, 0}), amounts.at(5));  // left as it was
+  EXPECT_EQ((std::vector<double>{0, 7, 0, 0, 0, 0, 0}), amounts.at(8));
+  ASSERT_EQ(1u, host.informations.size());
+  EXPECT_EQ(
+      "La correction de la comptabilité est terminée, mais 1 enregistrement n'a pas pu être "
+      "corrigé et devra l'être manuellement par un technicien de Klinova. Le programme va être "
+      "fermé.",
+      host.informations[0]);
+  EXPECT_TRUE(host.closed);
+}
+
+TEST_F(CorrectionRunTest, AmountsThatAreNoNumbersAreLeftForATechnician) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  MakeCpMain({{2, {nan, -18, 25, 0, 0, 0, 0}}, {3, {25, -18, 0, 0, 0, 0, 0}}});
+  RecordingHost host;
+  const CorrectionSummary summary = Run(host);
+  EXPECT_EQ(std::vector<std::string>{Warning(2)}, host.warnings);
+  EXPECT_EQ(1, summary.sweeps);
+  const auto amounts = Amounts();
+  EXPECT_TRUE(std::isnan(amounts.at(2)[0]));
+  EXPECT_EQ(-18.0, amounts.at(2)[1]);
+  EXPECT_EQ(25.0, amounts.at(2)[2]);
+  EXPECT_EQ((std::vector<double>{7, 0, 0, 0, 0, 0, 0}), amounts.at(3));
+}
+
+TEST_F(CorrectionRunTest, AnUnreadableSelectionLeavesTheWindowUsable) {
+  // No CPMAIN at all: opening the selection fails, and the error reaches the caller.
+  RecordingHost host;
+  EXPECT_THROW(Run(host), EDatabaseError);
+  EXPECT_TRUE(host.enabled);
+  EXPECT_FALSE(host.progressVisible);
+  EXPECT_EQ(CorrectionHost::Cursor::Default, host.cursor);
+  EXPECT_FALSE(host.closed);
+}
+
+TEST_F(CorrectionRunTest, TheUpdateIsPreparedOncePerRun) {
+  std::vector<Row> rows;
+  for (int key = 1; key <= 50; ++key) rows.push_back({key, {25, -18, 0, 0, 0, 0, 0}});
+  MakeCpMain(rows);
+  RecordingHost host;
+  Run(host);
+  EXPECT_EQ(1u, update_.PrepareCount());
+  EXPECT_TRUE(host.warnings.empty());
+  for (const auto& [key, amounts] : Amounts()) EXPECT_EQ(7.0, amounts[0]) << key;
+}
+
+}  // namespace
+}  // namespace patchpav
