@@ -106,7 +106,7 @@ std::vector<Token> Tokenize(std::string_view text) {
       const std::string_view two = text.substr(i, 2);
       token.kind = TokenKind::Symbol;
       if (two == "<>" || two == "!=" || two == "<=" || two == ">=") {
-        token.text = two;
+        token.text = {two[0], two[1]};
         i += 2;
       } else if (std::string_view(",()*;.=<>+-").find(c) != std::string_view::npos) {
         token.text = std::string(1, c);

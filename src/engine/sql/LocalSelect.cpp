@@ -39,10 +39,12 @@ ResultSet LocalSelect::Open(std::span<const Value> parameters) {
   ResultSet result;
   for (int field : outputFields_) result.columns.push_back(table_->schema.fields[field].name);
   const std::size_t recordSize = static_cast<std::size_t>(table.RecordSize());
+  std::vector<std::uint8_t> selected;
   table.ForEachBlock([&](const std::byte* records, std::size_t count, paradox::RecordLocator) {
+    filter.SelectInBlock(records, count, recordSize, selected);
     for (std::size_t i = 0; i < count; ++i) {
+      if (!selected[i]) continue;
       const std::byte* record = records + i * recordSize;
-      if (!filter.Matches(record)) continue;
       std::vector<Value> row;
       row.reserve(decodedFields_.size());
       for (int field : decodedFields_) row.push_back(table.Decode(record, field));
@@ -51,16 +53,18 @@ ResultSet LocalSelect::Open(std::span<const Value> parameters) {
   });
 
   if (!orderPositions_.empty()) {
-    std::stable_sort(result.rows.begin(), result.rows.end(),
-                     [&](const std::vector<Value>& a, const std::vector<Value>& b) {
-                       for (std::size_t k = 0; k < orderPositions_.size(); ++k) {
-                         const std::size_t at = orderPositions_[k];
-                         const int order = OrderValues(a[at], b[at]);
-                         if (order != 0)
-                           return select_.orderBy[k].descending ? order > 0 : order < 0;
-                       }
-                       return false;
-                     });
+    const auto before = [&](const std::vector<Value>& a, const std::vector<Value>& b) {
+      for (std::size_t k = 0; k < orderPositions_.size(); ++k) {
+        const std::size_t at = orderPositions_[k];
+        const int order = OrderValues(a[at], b[at]);
+        if (order != 0) return select_.orderBy[k].descending ? order > 0 : order < 0;
+      }
+      return false;
+    };
+    // Ordered by the key of a keyed table, the scan's order is already the one asked for.
+    if (!std::is_sorted(result.rows.begin(), result.rows.end(), before)) {
+      std::stable_sort(result.rows.begin(), result.rows.end(), before);
+    }
   }
   if (decodedFields_.size() != outputFields_.size()) {
     for (std::vector<Value>& row : result.rows) row.resize(outputFields_.size());

@@ -3,9 +3,10 @@
 // A WHERE clause compiled for one run of a statement: its parameters are fixed and each column
 // is read straight from the raw record bytes that a scan hands over, so records that do not
 // match are never decoded. Comparisons of a Number or Currency column with a number, the shape
-// of the tool's selection, read one double per field without allocating.
+// of the tool's selection, decode one double in place with the table's inline codec.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -29,6 +30,11 @@ class RecordFilter {
     return !root_ || Evaluate(*root_, record) == Truth::True;
   }
 
+  // Marks the matching records of one block of a scan (count records of recordSize bytes):
+  // selected[i] becomes 1 when record i matches, else 0.
+  void SelectInBlock(const std::byte* records, std::size_t count, std::size_t recordSize,
+                     std::vector<std::uint8_t>& selected) const;
+
  private:
   struct Node {
     enum class Kind { Constant, NumberField, Field, Fields, Blank, NotBlank, And, Or, Not };
@@ -37,13 +43,26 @@ class RecordFilter {
     Truth constant = Truth::Unknown;  // Constant
     int field = -1;                   // NumberField, Field, Fields, Blank, NotBlank
     int otherField = -1;              // Fields
+    int offset = 0;                   // NumberField: the field's 8 bytes in the record
     double number = 0;                // NumberField
     Value value;                      // Field
     std::size_t firstChild = 0;       // And, Or, Not: a range of children_
     std::size_t childCount = 0;
   };
 
+  // One Number or Currency field against a number, compared in the stored form: the field's
+  // bytes read as a big-endian integer against the number encoded by the table's codec.
+  struct NumberTest {
+    int offset;
+    CompareOp op;
+    std::uint64_t key;
+  };
+
   std::size_t Compile(const Condition& condition);
+  void Flatten();
+  template <bool kAny, CompareOp kOp>
+  void ApplyTest(const NumberTest& test, const std::byte* records, std::size_t count,
+                 std::size_t recordSize, std::uint8_t* selected) const;
   std::size_t CompileComparison(const Condition& condition);
   Truth Evaluate(std::size_t node, const std::byte* record) const;
 
@@ -52,6 +71,11 @@ class RecordFilter {
   std::vector<Node> nodes_;
   std::vector<std::size_t> children_;
   std::optional<std::size_t> root_;
+  // The tool's shape, a single test or tests all joined by OR (or all by AND), runs one test
+  // at a time over a whole block without branches; the records it selects are then confirmed
+  // by the exact path.
+  std::vector<NumberTest> flat_;
+  bool flatAny_ = false;
 };
 
 }  // namespace patchpav::sql

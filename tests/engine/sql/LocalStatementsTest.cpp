@@ -86,6 +86,15 @@ const std::vector<SelectCase> kSelectCases = {
     {"SELECT ID FROM T WHERE A IS NULL OR S IS NULL", {}, "3"},
     {"SELECT ID FROM T WHERE NOT (A IS NULL) AND N IS NOT NULL", {}, "1;2;5;6"},
     {"SELECT ID FROM T WHERE A > B", {}, "1;4;6"},
+    // Number columns against numbers, alone or all joined by OR or by AND, with blanks.
+    {"SELECT ID FROM T WHERE A <= 0", {}, "2;4;5"},
+    {"SELECT ID FROM T WHERE A >= 0", {}, "1;4;6"},
+    {"SELECT ID FROM T WHERE A <> 0", {}, "1;2;5;6"},
+    {"SELECT ID FROM T WHERE A = 0 OR B = 0", {}, "4"},
+    {"SELECT ID FROM T WHERE A < 0 OR B < 0", {}, "2;4;5"},
+    {"SELECT ID FROM T WHERE A > -3 AND B >= 1 AND A <= 5", {}, "1;6"},
+    {"SELECT ID FROM T WHERE A > -1e300 AND B < 1e300", {}, "1;4;5;6"},
+    {"SELECT ID FROM T WHERE A <= -3 OR B > 1.5", {}, "2;3;5"},
     {"SELECT ID FROM T WHERE 0 > A", {}, "2;5"},
     {"SELECT ID FROM T WHERE A <> -3 AND A <= 2.5", {}, "4;6"},
     // Numbers compare across integers and floats; a text that is a number compares as one.
