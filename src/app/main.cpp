@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     Engine::Instance().RegisterDriver(std::make_shared<sql::LocalDriver>());
 #ifdef PATCHPAV_WITH_ODBC
-    Engine::Instance().RegisterDriver(std::make_shared<odbc::OdbcDriver>());
+    Engine::Instance().RegisterDriver(std::make_shared<OdbcDriver>());
 #endif
     Application().SetTitle(kApplicationTitle);
     Application().CreateForm(Main);
