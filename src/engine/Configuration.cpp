@@ -188,8 +188,11 @@ Configuration Configuration::Load(const std::filesystem::path& file) {
   if (in.bad()) {
     throw EDatabaseError("Impossible de lire le fichier de configuration " + FileText(file));
   }
-  std::string text = content.str();
-  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  return Parse(content.str(), FileText(file));
+}
+
+Configuration Configuration::Parse(std::string_view text, const std::string& source) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
   Configuration config;
   Node* current = nullptr;
@@ -197,13 +200,13 @@ Configuration Configuration::Load(const std::filesystem::path& file) {
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line(text.data() + start, end - start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
     start = end + 1;
     ++lineNumber;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const auto malformed = [&](const std::string& why) {
-      return EDatabaseError("Fichier de configuration " + FileText(file) + " invalide, ligne " +
+      return EDatabaseError("Fichier de configuration " + source + " invalide, ligne " +
                             std::to_string(lineNumber) + " : " + why);
     };
     if (lineNumber == 1) {
@@ -237,18 +240,23 @@ Configuration Configuration::Load(const std::filesystem::path& file) {
     }
   }
   if (lineNumber == 0) {
-    throw EDatabaseError("Fichier de configuration " + FileText(file) + " invalide : il est vide");
+    throw EDatabaseError("Fichier de configuration " + source + " invalide : il est vide");
   }
   return config;
 }
 
-void Configuration::Save(const std::filesystem::path& file) const {
+std::string Configuration::Text() const {
   std::string text(kSignature);
   text += '\n';
   for (const Node& node : nodes_) {
     text += '[' + node.path + "]\n";
     for (const ConfigField& field : node.fields) text += field.name + '=' + field.value + '\n';
   }
+  return text;
+}
+
+void Configuration::Save(const std::filesystem::path& file) const {
+  const std::string text = Text();
 
   const auto failure = [&] {
     return EDatabaseError("Impossible d'écrire le fichier de configuration " + FileText(file));

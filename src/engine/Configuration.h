@@ -48,6 +48,10 @@ class Configuration {
   static Configuration Defaults();
   // Reads a file; an unreadable or malformed file is an EDatabaseError naming it and the line.
   static Configuration Load(const std::filesystem::path& file);
+  // Reads the text of a file; source names it in error messages.
+  static Configuration Parse(std::string_view text, const std::string& source);
+  // The file's text.
+  std::string Text() const;
   // Writes the whole configuration atomically; failure is an EDatabaseError, and the old file is
   // then still whole.
   void Save(const std::filesystem::path& file) const;

@@ -52,11 +52,9 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   // The application registers its drivers at start-up; registering a type again replaces the
-  // earlier driver (connections already open keep theirs until closed).
+  // earlier driver (connections already open keep theirs until closed). A std::unique_ptr is
+  // accepted as it stands: RegisterDriver(std::make_unique<sql::LocalDriver>()).
   void RegisterDriver(std::shared_ptr<Driver> driver);
-  void RegisterDriver(std::unique_ptr<Driver> driver) {
-    RegisterDriver(std::shared_ptr<Driver>(std::move(driver)));
-  }
   // The driver of a type (compared without regard to case), or nullptr.
   std::shared_ptr<Driver> FindDriver(std::string_view type) const;
 

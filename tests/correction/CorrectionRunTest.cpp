@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +19,7 @@
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
+#include "engine/core/Errors.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/sql/LocalDriver.h"
 
@@ -132,8 +136,11 @@ class CorrectionRunTest : public ::testing::Test {
     }
     schema.fields.push_back(Field("Libelle", FieldType::Alpha, 20));
     schema.keyFieldCount = 1;
+    std::vector<Row> sorted = rows;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Row& a, const Row& b) { return a.key < b.key; });
     std::vector<std::vector<Value>> values;
-    for (const Row& r : rows) {
+    for (const Row& r : sorted) {
       std::vector<Value> v{Value::Integer(r.key)};
       for (int i = 0; i < 7; ++i) {
         if (r.amounts.empty()) {
@@ -173,6 +180,23 @@ class CorrectionRunTest : public ::testing::Test {
       }
     });
     return result;
+  }
+
+  // Replaces the stored bytes of one amount by those of another value, as a program that writes
+  // whatever it likes into the file could. The amount must be unique in the file.
+  void OverwriteAmount(double stored, double replacement) {
+    const auto encode = [](double v) {
+      std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+      bits = (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
+      std::string bytes(8, '\0');
+      for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(bits >> (56 - 8 * i));
+      return bytes;
+    };
+    std::string bytes = FileBytes();
+    const auto at = bytes.find(encode(stored));
+    ASSERT_NE(std::string::npos, at);
+    bytes.replace(at, 8, encode(replacement));
+    std::ofstream(dir_ / "CPMAIN.DB", std::ios::binary | std::ios::trunc) << bytes;
   }
 
   std::string FileBytes() {
@@ -302,7 +326,8 @@ TEST_F(CorrectionRunTest, AFailedWriteIsReportedOnceAndTheRunEnds) {
 
 TEST_F(CorrectionRunTest, AmountsThatAreNoNumbersAreLeftForATechnician) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  MakeCpMain({{2, {nan, -18, 25, 0, 0, 0, 0}}, {3, {25, -18, 0, 0, 0, 0, 0}}});
+  MakeCpMain({{2, {4321.125, -18, 25, 0, 0, 0, 0}}, {3, {25, -18, 0, 0, 0, 0, 0}}});
+  OverwriteAmount(4321.125, nan);
   RecordingHost host;
   const CorrectionSummary summary = Run(host);
   EXPECT_EQ(std::vector<std::string>{Warning(2)}, host.warnings);
