@@ -10,7 +10,8 @@ namespace patchpav {
 void TMain::EnableMainWindow(bool enabled) { SetEnabled(enabled); }
 
 void TMain::SetMainWindowCursor(CorrectionHost::Cursor cursor) {
-  SetCursor(cursor == CorrectionHost::Cursor::Hourglass ? TCursor::crHourGlass : TCursor::crDefault);
+  SetCursor(cursor == CorrectionHost::Cursor::Hourglass ? TCursor::crHourGlass
+                                                        : TCursor::crDefault);
 }
 
 void TMain::PlayAnimation(bool playing) { Animate1->SetActive(playing); }
