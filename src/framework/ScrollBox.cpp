@@ -39,7 +39,10 @@ TScrollBox::TScrollBox(TComponent* owner, TWinControl* parent, const TScrollBoxP
   SetAlign(params.Align);
 }
 
-bool TScrollBox::VertBarVisible() const { return IsWindowVisible(bar_.Get()) != FALSE; }
+// The bar's own flag: the box may sit in a form that is not shown yet.
+bool TScrollBox::VertBarVisible() const {
+  return (GetWindowLongW(bar_.Get(), GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 RECT TScrollBox::AlignmentArea() const {
   RECT area = TWinControl::AlignmentArea();
