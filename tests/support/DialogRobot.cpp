@@ -1,5 +1,9 @@
 #include "support/DialogRobot.h"
 
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -114,11 +118,46 @@ void CALLBACK DialogRobot::TimerTick(HWND, UINT, UINT_PTR id, DWORD) {
   }
 }
 
+void DialogRobot::HandleFileDialog(HWND dialog, SeenDialog& seen) {
+  seen.fileDialog = true;
+  HWND nameBox = GetDlgItem(dialog, cmb13);
+  seen.fileName = WindowText(nameBox);
+  wchar_t folder[MAX_PATH] = {};
+  SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
+  seen.folder = Narrow(folder);
+  seen.fileType = WindowText(GetDlgItem(dialog, cmb1));
+  std::string file;
+  if (!answers_.empty() && answers_.front().file) {
+    file = answers_.front().text;
+    answers_.pop_front();
+    seen.scripted = true;
+  }
+  seen.chosenFile = file;
+  if (file.empty()) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+    return;
+  }
+  // The name box is a ComboBoxEx32 under Wine 8: its edit control holds what the user typed.
+  HWND edit = reinterpret_cast<HWND>(SendMessageW(nameBox, CBEM_GETEDITCONTROL, 0, 0));
+  int wideLength = MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, wide.data(), wideLength);
+  SetWindowTextW(edit ? edit : nameBox, wide.c_str());
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
 void DialogRobot::Handle(HWND dialog) {
   handled_.push_back(dialog);
   SeenDialog seen;
   seen.caption = WindowText(dialog);
   seen.owner = GetWindow(dialog, GW_OWNER);
+  if (GetDlgItem(dialog, cmb13)) {
+    HandleFileDialog(dialog, seen);
+    seen_.push_back(std::move(seen));
+    return;
+  }
   if (HWND text = GetDlgItem(dialog, 0xFFFF)) seen.text = WindowText(text);
   Controls controls{dialog};
   EnumChildWindows(dialog, &CollectControl, reinterpret_cast<LPARAM>(&controls));
@@ -126,8 +165,8 @@ void DialogRobot::Handle(HWND dialog) {
   for (const auto& button : controls.buttons) seen.buttons.push_back(button.second);
 
   HWND press = nullptr;
-  if (!answers_.empty()) {
-    std::string wanted = answers_.front();
+  if (!answers_.empty() && !answers_.front().file) {
+    std::string wanted = answers_.front().text;
     answers_.pop_front();
     for (const auto& button : controls.buttons) {
       if (button.second == wanted) press = button.first;

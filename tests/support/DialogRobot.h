@@ -19,6 +19,13 @@ struct SeenDialog {
   std::string pressed;               // label of the button the robot pressed
   bool scripted = false;             // false: nobody scripted an answer, the robot dismissed it
   HWND owner = nullptr;
+  // File-open dialogs: the name box (control cmb13) and the folder shown when the dialog came up,
+  // the file type chosen, and the file the robot gave ("" when it cancelled).
+  bool fileDialog = false;
+  std::string fileName;
+  std::string folder;
+  std::string fileType;
+  std::string chosenFile;
 };
 
 // Answers the modal dialogs and message boxes of the test's thread while it is alive.
@@ -36,19 +43,28 @@ class DialogRobot {
   DialogRobot& operator=(const DialogRobot&) = delete;
 
   // The label of the button to press on the next dialog, e.g. "&Non"; one per dialog, in order.
-  void Answer(const std::string& buttonLabel) { answers_.push_back(buttonLabel); }
+  void Answer(const std::string& buttonLabel) { answers_.push_back({buttonLabel, false}); }
+  // The next dialog is a file-open dialog: type this path in its name box and press OK.
+  void AnswerFile(const std::string& path) { answers_.push_back({path, true}); }
+  // The next dialog is a file-open dialog: cancel it.
+  void CancelFile() { answers_.push_back({"", true}); }
   const std::vector<SeenDialog>& Seen() const { return seen_; }
 
  private:
   static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
   static void CALLBACK TimerTick(HWND, UINT, UINT_PTR id, DWORD);
   void Handle(HWND dialog);
+  void HandleFileDialog(HWND dialog, SeenDialog& seen);
 
   HHOOK hook_ = nullptr;
   UINT_PTR timer_ = 0;
   std::vector<HWND> pending_;
   std::vector<HWND> handled_;
-  std::deque<std::string> answers_;
+  struct Scripted {
+    std::string text;  // a button label, or the file to choose ("" cancels a file dialog)
+    bool file;
+  };
+  std::deque<Scripted> answers_;
   std::vector<SeenDialog> seen_;
 };
 

@@ -1,0 +1,213 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/WizardFixture.h"
+#include "database/DatabaseSelection.h"
+
+namespace patchpav::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+const std::vector<AmountRow> kRowsToCorrect = {
+    {1, {25, -18, 0, 0, 0, 0, 0}},   // one negative amount, absorbed by the first
+    {2, {10, 20, 0, 0, 0, 0, 0}},    // nothing to correct
+    {3, {-18, 30, -5, 0, 0, 0, 0}},  // two negative amounts: two sweeps
+};
+
+TEST_F(WizardTest, RegisteredInstallationOpensInStep2AndExecuteCorrectsTheBase) {
+  MakeBase(BasePath(), 430, kRowsToCorrect);
+  RegisterInstallation(InstallText());
+  WriteSettings(BasePath().string());  // without its final backslash
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+
+  EXPECT_TRUE(robot.Seen().empty()) << robot.Seen().front().text;
+  EXPECT_EQ(WizardStep, 2);
+  EXPECT_TRUE(main.Visible());
+  EXPECT_TRUE(main.PSelect->Visible());
+  EXPECT_FALSE(main.PMain->Visible());
+  EXPECT_TRUE(main.BtExecuter->Enabled());
+  EXPECT_FALSE(main.Button1->Visible());
+  EXPECT_EQ(main.LSource->Caption(), BaseText());
+  EXPECT_EQ(main.Label7->Caption(), "Base sélectionnée : " + BaseText());
+  EXPECT_EQ(main.Label8->Caption(), "Version : 4" + DecimalSeparator() + "3");
+  EXPECT_TRUE(main.Label7->Visible() && main.Label8->Visible() && main.Image3->Visible());
+  EXPECT_TRUE(main.DbSource.Connected());
+
+  robot.Answer("OK");
+  Click(*main.BtExecuter);
+
+  ASSERT_EQ(robot.Seen().size(), 1u);
+  EXPECT_EQ(robot.Seen()[0].caption, "Information");
+  EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Information);
+  EXPECT_EQ(robot.Seen()[0].text,
+            "La correction de la comptabilité est terminée. Le programme va être fermé.");
+  EXPECT_TRUE(Application().Terminated());
+  EXPECT_FALSE(main.Visible());
+  EXPECT_FALSE(main.DbSource.Connected());
+  std::vector<AmountRow> rows = ReadAmounts(BasePath());
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_THAT(rows[0].amounts, ElementsAre(7, 0, 0, 0, 0, 0, 0));
+  EXPECT_THAT(rows[1].amounts, ElementsAre(10, 20, 0, 0, 0, 0, 0));
+  EXPECT_THAT(rows[2].amounts, ElementsAre(0, 7, 0, 0, 0, 0, 0));
+}
+
+TEST_F(WizardTest, UnopenableBaseStaysInStep1UntilADatabaseIsChosen) {
+  // A version file but no tables: the version query fails.
+  WriteText(BasePath() / "VARDOMEX.VER", "[DBKERNEL]\r\nDBType=1\r\n");
+  RegisterInstallation(InstallText());
+  WriteSettings(BaseText());
+  DialogRobot robot;
+  robot.Answer("OK");
+  TMain& main = CreateWindows();
+  main.Show();
+
+  ASSERT_EQ(robot.Seen().size(), 1u);
+  EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
+  EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::None);
+  EXPECT_EQ(robot.Seen()[0].text.rfind("Erreur : ", 0), 0u) << robot.Seen()[0].text;
+  EXPECT_EQ(WizardStep, 1);
+  EXPECT_TRUE(main.Visible());
+  EXPECT_TRUE(main.PMain->Visible());
+  EXPECT_FALSE(main.PSelect->Visible());
+  EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
+  EXPECT_EQ(main.Label3->Caption(), "");
+  EXPECT_FALSE(main.BtExecuter->Enabled());
+  EXPECT_FALSE(main.Button1->Visible());
+
+  // The user then points at a good base.
+  ScratchDirectory good;
+  MakeBase(good.Path(), 500, kRowsToCorrect);
+  robot.AnswerFile(good.Text() + "VARDOMEX.VER");
+  SendMessageW(main.SbRechercherSource->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(main.SbRechercherSource->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+
+  ASSERT_EQ(robot.Seen().size(), 2u);
+  EXPECT_TRUE(robot.Seen()[1].fileDialog);
+  EXPECT_EQ(robot.Seen()[1].fileName, "Vardomex.ver");
+  EXPECT_EQ(robot.Seen()[1].fileType, "Base Klinova");
+  EXPECT_EQ(WizardStep, 2);
+  EXPECT_TRUE(main.BtExecuter->Enabled());
+  EXPECT_FALSE(main.Button1->Visible());
+  EXPECT_EQ(main.Label7->Caption(), "Base sélectionnée : " + good.Text());
+  EXPECT_EQ(main.Label8->Caption(), "Version : 5");
+}
+
+TEST_F(WizardTest, CloseDisconnectsAndEndsInStep1AndInStep2) {
+  for (bool reachStep2 : {false, true}) {
+    SCOPED_TRACE(reachStep2);
+    std::filesystem::remove_all(BasePath());
+    std::filesystem::create_directory(BasePath());
+    if (reachStep2) MakeBase(BasePath(), 430, {});
+    RegisterInstallation(InstallText());
+    WriteSettings(BaseText());
+    DialogRobot robot;
+    robot.CancelFile();  // step 1 without a base asks for its version file
+    TMain& main = CreateWindows();
+    main.Show();
+    EXPECT_EQ(WizardStep, reachStep2 ? 2 : 1);
+    EXPECT_EQ(main.DbSource.Connected(), reachStep2);
+    EXPECT_FALSE(main.Button1->Visible());
+
+    Click(*main.BtFermer);
+    EXPECT_TRUE(Application().Terminated());
+    EXPECT_FALSE(main.Visible());
+    EXPECT_FALSE(main.DbSource.Connected());
+    Application().DestroyComponents();
+    Application().ClearTermination();
+  }
+}
+
+TEST_F(WizardTest, ClosingFromTheTitleBarEnds) {
+  MakeBase(BasePath(), 430, {});
+  RegisterInstallation(InstallText());
+  WriteSettings(BaseText());
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  SendMessageW(main.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(Application().Terminated());
+  EXPECT_FALSE(main.Visible());
+}
+
+TEST_F(WizardTest, AnErrorOfTheFirstShowIsReportedAndTheWindowShowsInStep1) {
+  // A "Path" that is no string cannot be read.
+  RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess);
+  DWORD number = 7;
+  RegSetValueExW(key.Get(), L"Path", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                 sizeof number);
+  key.Close();
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  ASSERT_EQ(robot.Seen().size(), 1u);
+  EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
+  EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
+  EXPECT_EQ(robot.Seen()[0].text.back(), '.');
+  EXPECT_EQ(WizardStep, 1);
+  EXPECT_TRUE(main.Visible());
+  EXPECT_TRUE(main.PMain->Visible());
+  EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
+  EXPECT_FALSE(main.BtExecuter->Enabled());
+}
+
+TEST_F(WizardTest, WindowLayoutAndExplanation) {
+  TMain& main = CreateWindows();
+  EXPECT_EQ(main.Caption(), "Ajustement des montants liés à la PAV");
+  EXPECT_EQ(main.ClientWidth(), 604);
+  EXPECT_EQ(main.ClientHeight(), 496);
+  LONG style = GetWindowLongW(main.Handle(), GWL_STYLE);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_EQ(WizardStep, 0);
+  EXPECT_EQ(LastStep, 2);
+  EXPECT_EQ(main.Label3->Caption(), "");
+  EXPECT_FALSE(main.BtExecuter->Enabled());
+  EXPECT_TRUE(main.BtFermer->Enabled());
+  EXPECT_FALSE(main.Button1->Enabled());
+  EXPECT_FALSE(main.Animate1->Visible());
+  EXPECT_FALSE(main.Animate1->Active());
+  EXPECT_EQ(main.Image1->Picture().Width(), 32);
+  EXPECT_EQ(main.SbRechercherSource->Glyph().Width(), 48);
+  EXPECT_EQ(main.SbRechercherSource->Glyph().Height(), 32);
+
+  // The bands: title 0-57, button band 432-496, the pages in between once step 0 has run.
+  main.PMain->SetAlign(TAlign::alClient);
+  RECT title = main.PTitre->BoundsRect();
+  RECT bottom = main.PBottom->BoundsRect();
+  RECT page = main.PMain->BoundsRect();
+  EXPECT_EQ(title.top, 0);
+  EXPECT_EQ(title.bottom, 57);
+  EXPECT_EQ(bottom.top, 432);
+  EXPECT_EQ(bottom.bottom, 496);
+  EXPECT_EQ(page.top, 57);
+  EXPECT_EQ(page.bottom, 432);
+  EXPECT_EQ(page.right - page.left, 604);
+  RECT buttons = main.Panel4->BoundsRect();
+  EXPECT_EQ(buttons.right - buttons.left, 323);
+
+  std::vector<std::string> lines = main.Memo2->Lines();
+  ASSERT_EQ(lines.size(), 17u);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(i + 1);
+    bool empty = i == 5 || i == 9 || i == 14 || i == 16;
+    bool endsWithoutBlank = empty || i == 4 || i == 8 || i == 13 || i == 15;
+    EXPECT_EQ(lines[i].empty(), empty);
+    if (!endsWithoutBlank) {
+      EXPECT_EQ(lines[i].back(), ' ');
+    } else if (!lines[i].empty()) {
+      EXPECT_NE(lines[i].back(), ' ');
+    }
+  }
+  EXPECT_NE(lines[2].find("18 € du montant pris en charge par la caisse  principale "),
+            std::string::npos);
+  EXPECT_EQ(lines[4], "de valeur, on se retrouve avec un montant de prise en charge de \"-18 €\".");
+  EXPECT_EQ(lines[15], "Il n'est pas utile d'exécuter plusieurs fois ce programme.");
+}
+
+}  // namespace
+}  // namespace patchpav::testing

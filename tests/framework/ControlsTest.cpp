@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "framework/Animate.h"
+#include "framework/Application.h"
+#include "framework/Button.h"
+#include "framework/Memo.h"
+#include "framework/Panel.h"
+#include "framework/ScrollBox.h"
+
+namespace patchpav {
+namespace {
+
+class ControlsTest : public ::testing::Test {
+ protected:
+  void TearDown() override { Application().DestroyComponents(); }
+  TForm& NewForm() {
+    return Application().CreateComponent<TForm>(
+        TFormParams{.ClientWidth = 400, .ClientHeight = 300});
+  }
+};
+
+TEST_F(ControlsTest, ButtonPassesClicksStateAndCaptionThroughTheSystemButton) {
+  TForm& form = NewForm();
+  TButton& button = form.CreateComponent<TButton>(&form, TButtonParams{.Caption = "&Fermer"});
+  int clicks = 0;
+  button.OnClick = [&] { ++clicks; };
+  SendMessageW(button.ButtonHandle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(clicks, 1);
+
+  button.SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(button.ButtonHandle()));
+  button.SetEnabled(true);
+  EXPECT_TRUE(IsWindowEnabled(button.ButtonHandle()));
+
+  button.SetCaption("&Exécuter");
+  wchar_t text[32] = {};
+  GetWindowTextW(button.ButtonHandle(), text, 32);
+  EXPECT_STREQ(text, L"&Exécuter");
+  button.SetBounds(10, 10, 97, 33);
+  RECT inner;
+  GetClientRect(button.ButtonHandle(), &inner);
+  EXPECT_EQ(inner.right, 97);
+  EXPECT_EQ(inner.bottom, 33);
+}
+
+TEST_F(ControlsTest, MemoKeepsEveryLineTheEmptyLastOneIncluded) {
+  TForm& form = NewForm();
+  TMemo& memo = form.CreateComponent<TMemo>(&form, TMemoParams{});
+  const std::vector<std::string> lines = {"première ", "", "fin.", ""};
+  memo.SetLines(lines);
+  EXPECT_EQ(memo.Lines(), lines);
+  EXPECT_EQ(memo.Text(), "première \r\n\r\nfin.\r\n\r\n");
+}
+
+TEST_F(ControlsTest, ScrollBoxShowsItsBarOnlyWhenItsContentIsTaller) {
+  TForm& form = NewForm();
+  TScrollBox& box = form.CreateComponent<TScrollBox>(
+      &form, TScrollBoxParams{.Align = TAlign::alClient, .VertBarSize = 20});
+  TPanel& panel = box.CreateComponent<TPanel>(&box, TPanelParams{.Top = 10, .Height = 100});
+  box.UpdateScrollRange();
+  EXPECT_FALSE(box.VertBarVisible());
+  panel.SetBounds(0, 250, 100, 100);
+  box.UpdateScrollRange();
+  EXPECT_TRUE(box.VertBarVisible());
+  SendMessageW(box.Handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_EQ(box.ScrollPosition(), 50);  // no further than the content's end
+  EXPECT_EQ(panel.BoundsRect().top, 200);
+}
+
+TEST_F(ControlsTest, AnimationOpensTheCopyFilesClipAndKeepsItsOwnState) {
+  TForm& form = NewForm();
+  TAnimate& animation = form.CreateComponent<TAnimate>(
+      &form, TAnimateParams{.Width = 272, .Height = 60, .StopFrame = 31, .Visible = false});
+  EXPECT_TRUE(animation.ClipOpen());
+  EXPECT_FALSE(animation.Active());
+  animation.SetActive(true);
+  EXPECT_TRUE(animation.Active());
+  animation.SetActive(false);
+  EXPECT_FALSE(animation.Active());
+}
+
+}  // namespace
+}  // namespace patchpav

@@ -1,0 +1,91 @@
+// DemoDriver: lets scripts/demo work PatchPAV's windows from outside, as a person would, in the
+// same Wine prefix and display. PatchPAV itself reads no command line: everything happens here.
+//
+//   DemoDriver rect TITLE           prints "left top width height" of the visible top-level window
+//                                   with that title; exit 1 when there is none
+//   DemoDriver text TITLE           prints the message text of that window (a message box)
+//   DemoDriver click TITLE BUTTON   presses the button labelled BUTTON (e.g. "&Exécuter") inside
+//                                   the visible window with that title; exit 1 when not found
+//
+// Titles and labels come as the command line gives them; what is printed is UTF-8. The press is
+// posted, not sent: the handler it starts (the correction run) must not hold this program.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string Narrow(const std::wstring& text) {
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
+  narrow.resize(static_cast<size_t>(length > 0 ? length - 1 : 0));
+  return narrow;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(hwnd, buffer, 1024);
+  return buffer;
+}
+
+struct Search {
+  std::wstring text;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  if (IsWindowVisible(hwnd) && TextOf(hwnd) == search->text) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindButton(HWND hwnd, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  wchar_t className[32] = {};
+  GetClassNameW(hwnd, className, 32);
+  if (lstrcmpiW(className, L"Button") == 0 && TextOf(hwnd) == search->text &&
+      IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND TopLevel(const wchar_t* title) {
+  Search search{title};
+  EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring command = argc > 2 ? argv[1] : L"";
+  HWND window = argc > 2 ? TopLevel(argv[2]) : nullptr;
+  if (!window) return 1;
+  if (command == L"rect") {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+    return 0;
+  }
+  if (command == L"text") {
+    std::printf("%s\n", Narrow(TextOf(GetDlgItem(window, 0xFFFF))).c_str());
+    return 0;
+  }
+  if (command == L"click" && argc == 4) {
+    Search search{argv[3]};
+    EnumChildWindows(window, &FindButton, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return 1;
+    PostMessageW(search.found, BM_CLICK, 0, 0);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: DemoDriver rect|text TITLE | click TITLE BUTTON\n");
+  return 2;
+}
