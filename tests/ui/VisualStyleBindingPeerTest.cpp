@@ -151,6 +151,21 @@ TEST(BindingToCompletePeer, AButtonWithoutThemeHandleDrawsClassically) {
   EXPECT_GE(after.drawThemeParentBackground - before.drawThemeParentBackground, 1);
 }
 
+TEST(BindingToCompletePeer, EveryThemeHandleOpenedIsClosed) {
+  Answer(TRUE, TRUE);
+  using GiveHandles = void(WINAPI*)(BOOL);
+  using CloseCount = LONG(WINAPI*)();
+  reinterpret_cast<GiveHandles>(reinterpret_cast<void*>(PeerExport("PeerGiveHandles")))(TRUE);
+  auto closed = reinterpret_cast<CloseCount>(reinterpret_cast<void*>(PeerExport("PeerCloseCount")));
+  TwoButtons buttons;
+  PeerCalls before = Calls();
+  LONG closedBefore = closed();
+  for (int i = 0; i < 3; ++i) Render(buttons.themed);
+  EXPECT_EQ(Calls().openThemeData - before.openThemeData, 3);
+  EXPECT_EQ(closed() - closedBefore, 3);
+  reinterpret_cast<GiveHandles>(reinterpret_cast<void*>(PeerExport("PeerGiveHandles")))(FALSE);
+}
+
 TEST(BindingToCompletePeer, HotTrackingFollowsTheAnswerOfTheMoment) {
   TwoButtons buttons;
   Answer(FALSE, TRUE);

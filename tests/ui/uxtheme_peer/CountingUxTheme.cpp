@@ -1,8 +1,9 @@
 // A visual-style library of the tests' own, loaded in place of the system's under the name
 // "uxtheme.dll" from a test program's directory. It counts the calls that the binding makes and
-// answers as the test tells it; it has no theme, so OpenThemeData gives no handle and the
-// buttons fall back to their classic drawing. Built once with every entry point that the themed
-// controls call, and once without DrawThemeText (PATCHPAV_LACKS_DRAW_THEME_TEXT).
+// answers as the test tells it. It has no theme: OpenThemeData gives no handle, so the buttons
+// fall back to their classic drawing, unless the test asks for handles, which draw nothing. Built
+// once with every entry point that the themed controls call, and once without DrawThemeText
+// (PATCHPAV_LACKS_DRAW_THEME_TEXT).
 #include <windows.h>
 
 namespace {
@@ -12,11 +13,14 @@ struct Calls {
   LONG isAppThemed = 0;
   LONG openThemeData = 0;
   LONG drawThemeParentBackground = 0;
+  LONG closeThemeData = 0;
 };
 
 Calls gCalls;
 BOOL gThemeActive = TRUE;
 BOOL gAppThemed = TRUE;
+BOOL gGiveHandles = FALSE;
+int gHandle = 0;  // its address is the handle given out
 
 }  // namespace
 
@@ -26,6 +30,10 @@ PEER_EXPORT void WINAPI PeerSetAnswers(BOOL themeActive, BOOL appThemed) {
   gThemeActive = themeActive;
   gAppThemed = appThemed;
 }
+
+PEER_EXPORT void WINAPI PeerGiveHandles(BOOL give) { gGiveHandles = give; }
+
+PEER_EXPORT LONG WINAPI PeerCloseCount() { return gCalls.closeThemeData; }
 
 PEER_EXPORT void WINAPI PeerCallCounts(LONG* isThemeActive, LONG* isAppThemed, LONG* openThemeData,
                                        LONG* drawThemeParentBackground) {
@@ -47,10 +55,14 @@ PEER_EXPORT BOOL WINAPI IsAppThemed() {
 
 PEER_EXPORT HANDLE WINAPI OpenThemeData(HWND, LPCWSTR) {
   ++gCalls.openThemeData;
-  return nullptr;
+  return gGiveHandles ? &gHandle : nullptr;
 }
 
-PEER_EXPORT HRESULT WINAPI CloseThemeData(HANDLE) { return E_HANDLE; }
+PEER_EXPORT HRESULT WINAPI CloseThemeData(HANDLE theme) {
+  if (theme != &gHandle) return E_HANDLE;
+  ++gCalls.closeThemeData;
+  return S_OK;
+}
 
 PEER_EXPORT HRESULT WINAPI DrawThemeParentBackground(HWND, HDC, RECT*) {
   ++gCalls.drawThemeParentBackground;
