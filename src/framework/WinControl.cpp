@@ -74,10 +74,19 @@ TWinControl::TWinControl(TComponent* owner, TWinControl* parent, const TControlP
     ownerWindow = mainForm->Handle();
   }
   std::wstring caption = Utf8ToWide(params.Caption);
-  HWND hwnd = CreateWindowExW(params.ExStyle, kWindowClass, caption.c_str(), style, params.Left,
+  const wchar_t* windowClass = params.SystemClass ? params.SystemClass : kWindowClass;
+  HWND hwnd = CreateWindowExW(params.ExStyle, windowClass, caption.c_str(), style, params.Left,
                               params.Top, params.Width, params.Height, ownerWindow, nullptr,
-                              GetModuleHandleW(nullptr), this);
+                              GetModuleHandleW(nullptr), params.SystemClass ? nullptr : this);
   if (!hwnd) throw std::runtime_error("Impossible de créer la fenêtre");
+  if (params.SystemClass) {
+    // The system class created the window itself; from here on its messages come to us first.
+    handle_.Reset(hwnd);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    systemProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::WindowProc)));
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fontHandle_.Get()), FALSE);
+  }
   if (parent_) parent_->children_.push_back(this);
 }
 
@@ -90,8 +99,12 @@ TWinControl::~TWinControl() {
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
   }
   if (HWND hwnd = handle_.Get()) {
-    // From here on the window's messages are no business of this half-destroyed object.
+    // From here on the window's messages are no business of this half-destroyed object; a
+    // system control gets its own procedure back, to free what it keeps with its window.
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (systemProc_) {
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(systemProc_));
+    }
     handle_.Reset();
   }
 }
@@ -111,6 +124,9 @@ LRESULT CALLBACK TWinControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     // The system destroys this window (with its parent): the handle is no longer ours to free.
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->handle_.Release();
+    if (self->systemProc_) {
+      return CallWindowProcW(self->systemProc_, hwnd, message, wParam, lParam);
+    }
     return DefWindowProcW(hwnd, message, wParam, lParam);
   }
   try {
@@ -122,7 +138,17 @@ LRESULT CALLBACK TWinControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 }
 
 LRESULT TWinControl::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (systemProc_) return CallWindowProcW(systemProc_, Handle(), message, wParam, lParam);
   return DefWindowProcW(Handle(), message, wParam, lParam);
+}
+
+TWinControl* TWinControl::FromHandle(HWND hwnd) {
+  if (!hwnd) return nullptr;
+  if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) !=
+      reinterpret_cast<LONG_PTR>(&TWinControl::WindowProc)) {
+    return nullptr;
+  }
+  return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 LRESULT TWinControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -160,6 +186,17 @@ LRESULT TWinControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONUP:
       Click();
       return 0;
+    case WM_COMMAND:
+      if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lParam)); child && child != this) {
+        return child->HandleMessage(message, wParam, lParam);
+      }
+      break;
+    case WM_DRAWITEM:
+      if (TWinControl* child = FromHandle(reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem);
+          child && child != this) {
+        return child->HandleMessage(message, wParam, lParam);
+      }
+      break;
     default:
       break;
   }

@@ -37,6 +37,10 @@ struct TControlParams {
   std::string Caption{};
   DWORD Style = 0;
   DWORD ExStyle = 0;
+  // A system control class (L"BUTTON") instead of the framework's own window class: the window
+  // is subclassed so that its messages reach HandleMessage, and what the control does not handle
+  // goes to the class's own procedure.
+  const wchar_t* SystemClass = nullptr;
 };
 
 // A control with a window of its own. This is the one place where window messages arrive: the
@@ -46,6 +50,8 @@ struct TControlParams {
 //
 // The control owns its window (WindowHandle) and destroys it with itself; a child window that
 // the system destroys with its parent first gives its handle up at WM_NCDESTROY.
+// A system control's notifications to its parent (WM_COMMAND, WM_DRAWITEM) are passed back to
+// the control object that owns the child window, as the same message.
 // Child controls with an alignment are laid out in the parent's client area, top bands first in
 // the order they were created, then bottom bands, left and right bands, then the client filler.
 class TWinControl : public TComponent {
@@ -104,10 +110,13 @@ class TWinControl : public TComponent {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  // The control object of one of our windows; null for a window that is not ours.
+  static TWinControl* FromHandle(HWND hwnd);
   void ChildAlignmentChanged() { Realign(); }
 
   TWinControl* parent_;
   WindowHandle handle_;
+  WNDPROC systemProc_ = nullptr;        // the system class's procedure of a subclassed control
   std::vector<TWinControl*> children_;  // in creation order, for alignment
   TAlign align_ = TAlign::alNone;
   TCursor cursor_ = TCursor::crDefault;
