@@ -186,21 +186,20 @@ void TMain::BuildButtonBand() {
                                                                     .Visible = false,
                                                                     .Enabled = false});
   Button1->OnClick = [this] { Button1Click(); };
-  BtExecuter = &Panel4->CreateComponent<TButton>(Panel4, TButtonParams{.Left = 114,
-                                                                       .Top = 15,
-                                                                       .Width = 97,
-                                                                       .Height = 33,
-                                                                       .Caption = "&Exécuter",
-                                                                       .Font = FontOf(13),
-                                                                       .Enabled = false});
+  BtExecuter = &Panel4->CreateComponent<TXPBitBtn>(
+      Panel4,
+      TControlParams{.Left = 114, .Top = 15, .Width = 97, .Height = 33, .Caption = "&Exécuter"});
+  BtExecuter->SetFont(FontOf(13));
+  BtExecuter->SetEnabled(false);
   BtExecuter->OnClick = [this] { BtExecuterClick(); };
-  BtFermer = &Panel4->CreateComponent<TButton>(Panel4, TButtonParams{.Left = 218,
-                                                                     .Top = 13,
-                                                                     .Width = 97,
-                                                                     .Height = 33,
-                                                                     .Caption = "&Fermer",
-                                                                     .Font = FontOf(13)});
+  BtFermer = &Panel4->CreateComponent<TXPBitBtn>(
+      Panel4,
+      TControlParams{.Left = 218, .Top = 13, .Width = 97, .Height = 33, .Caption = "&Fermer"});
+  BtFermer->SetFont(FontOf(13));
+  BtFermer->SetStyle(TButtonStyle::bsNew);
   BtFermer->OnClick = [this] { BtFermerClick(); };
+  XPThemeAPI1 = &CreateComponent<TXPThemeAPI>();
+  XPThemeAPI1->SetName("XPThemeAPI1");
 }
 
 void TMain::FormCreate() {

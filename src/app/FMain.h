@@ -15,6 +15,8 @@
 #include "framework/Panel.h"
 #include "framework/ScrollBox.h"
 #include "framework/SpeedButton.h"
+#include "ui/XPBitBtn.h"
+#include "ui/XPThemeAPI.h"
 
 namespace patchpav {
 
@@ -61,8 +63,9 @@ class TMain : public TForm, public CorrectionHost {
   TAnimate* Animate1;
   TPanel* Panel4;
   TButton* Button1;
-  TButton* BtExecuter;
-  TButton* BtFermer;
+  TXPBitBtn* BtExecuter;
+  TXPBitBtn* BtFermer;
+  TXPThemeAPI* XPThemeAPI1;
 
   TOpenDialog OpenDialog1;
   TDatabase DbSource;  // declared before the queries, which let go of it first

@@ -148,6 +148,8 @@ class WizardTest : public ::testing::Test {
   }
 
   static void Click(TButton& button) { SendMessageW(button.ButtonHandle(), BM_CLICK, 0, 0); }
+  // The themed buttons are the system button itself.
+  static void Click(TBitBtn& button) { SendMessageW(button.Handle(), BM_CLICK, 0, 0); }
 
   static std::string DecimalSeparator() {
     wchar_t separator[8] = {};

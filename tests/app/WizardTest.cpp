@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "app/WizardFixture.h"
 #include "database/DatabaseSelection.h"
 
@@ -169,6 +171,17 @@ TEST_F(WizardTest, WindowLayoutAndExplanation) {
   EXPECT_FALSE(main.BtExecuter->Enabled());
   EXPECT_TRUE(main.BtFermer->Enabled());
   EXPECT_FALSE(main.Button1->Enabled());
+  // Execute and Close are the themed buttons, and the window carries its one theme component.
+  EXPECT_EQ(main.BtExecuter->Caption(), "&Exécuter");
+  EXPECT_EQ(main.BtFermer->Caption(), "&Fermer");
+  EXPECT_EQ(main.BtFermer->Style(), TButtonStyle::bsNew);
+  const RECT execute = main.BtExecuter->BoundsRect();
+  const RECT close = main.BtFermer->BoundsRect();
+  EXPECT_EQ((std::array<LONG, 4>{114, 15, 211, 48}),
+            (std::array<LONG, 4>{execute.left, execute.top, execute.right, execute.bottom}));
+  EXPECT_EQ((std::array<LONG, 4>{218, 13, 315, 46}),
+            (std::array<LONG, 4>{close.left, close.top, close.right, close.bottom}));
+  EXPECT_EQ(main.FindComponent("XPThemeAPI1"), main.XPThemeAPI1);
   EXPECT_FALSE(main.Animate1->Visible());
   EXPECT_FALSE(main.Animate1->Active());
   EXPECT_EQ(main.Image1->Picture().Width(), 32);
