@@ -56,6 +56,32 @@ TEST_F(WizardTest, RegisteredInstallationOpensInStep2AndExecuteCorrectsTheBase) 
   EXPECT_THAT(rows[2].amounts, ElementsAre(0, 7, 0, 0, 0, 0, 0));
 }
 
+TEST_F(WizardTest, AFailingSelectionDuringTheRunLeavesTheWindowUsable) {
+  MakeBase(BasePath(), 430, kRowsToCorrect);
+  RegisterInstallation(InstallText());
+  WriteSettings(BasePath().string());
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  ASSERT_EQ(WizardStep, 2);
+
+  // The accounting table disappears between the selection of the base and Execute.
+  std::filesystem::remove(BasePath() / "CPMAIN.DB");
+  robot.Answer("OK");
+  Click(*main.BtExecuter);
+
+  ASSERT_EQ(robot.Seen().size(), 1u);
+  EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
+  EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
+  EXPECT_THAT(robot.Seen()[0].text, ::testing::HasSubstr("CPMAIN"));
+  EXPECT_TRUE(main.Enabled());
+  EXPECT_EQ(main.Cursor(), TCursor::crDefault);
+  EXPECT_FALSE(ProgressDlg->Visible());
+  EXPECT_FALSE(main.Animate1->Visible());
+  EXPECT_FALSE(Application().Terminated());
+  EXPECT_TRUE(main.BtFermer->Enabled());
+}
+
 TEST_F(WizardTest, UnopenableBaseStaysInStep1UntilADatabaseIsChosen) {
   // A version file but no tables: the version query fails.
   WriteText(BasePath() / "VARDOMEX.VER", "[DBKERNEL]\r\nDBType=1\r\n");
