@@ -75,7 +75,7 @@ TEST_F(WizardTest, AFailingSelectionDuringTheRunLeavesTheWindowUsable) {
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
   EXPECT_THAT(robot.Seen()[0].text, ::testing::HasSubstr("CPMAIN"));
   EXPECT_TRUE(main.Enabled());
-  EXPECT_EQ(main.Cursor(), TCursor::crDefault);
+  EXPECT_EQ(main.TWinControl::Cursor(), TCursor::crDefault);
   EXPECT_FALSE(ProgressDlg->Visible());
   EXPECT_FALSE(main.Animate1->Visible());
   EXPECT_FALSE(Application().Terminated());
