@@ -77,5 +77,22 @@ TEST(LoginDialogTest, AnswersAsTyped) {
   }
 }
 
+// The dialog manager's keyboard handling: Enter is the default button OK, Escape is Annuler.
+TEST(LoginDialogTest, EnterIsOkAndEscapeIsAnnuler) {
+  {
+    DialogRobot robot;
+    robot.AnswerKey(VK_RETURN, {{kLoginPasswordId, "pw"}});
+    std::optional<LoginEntry> entry = ShowLoginDialog("Klinova_SQL", "sa");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->userName, "sa");
+    EXPECT_EQ(entry->password, "pw");
+  }
+  {
+    DialogRobot robot;
+    robot.AnswerKey(VK_ESCAPE, {{kLoginPasswordId, "pw"}});
+    EXPECT_FALSE(ShowLoginDialog("Klinova_SQL", "sa"));
+  }
+}
+
 }  // namespace
 }  // namespace patchpav

@@ -194,7 +194,17 @@ void DialogRobot::Handle(HWND dialog) {
     for (const auto& [id, text] : answers_.front().typed) {
       if (HWND edit = GetDlgItem(dialog, id)) TypeInto(edit, text);
     }
+    const UINT key = answers_.front().key;
     answers_.pop_front();
+    if (key) {
+      // Posted, so that the dialog's modal loop sees it and its dialog manager handles it.
+      HWND focus = GetFocus();
+      PostMessageW(focus ? focus : dialog, WM_KEYDOWN, key, 1);
+      PostMessageW(focus ? focus : dialog, WM_KEYUP, key, 0xC0000001);
+      seen.scripted = true;
+      seen_.push_back(std::move(seen));
+      return;
+    }
     for (const auto& button : controls.buttons) {
       if (button.second == wanted) press = button.first;
     }

@@ -60,6 +60,11 @@ class DialogRobot {
                     std::vector<std::pair<int, std::string>> typed) {
     answers_.push_back({buttonLabel, false, std::move(typed)});
   }
+  // Types as above, then presses a key (e.g. VK_RETURN, VK_ESCAPE) on the focused control
+  // instead of a button: the dialog's own keyboard handling decides what it does.
+  void AnswerKey(UINT virtualKey, std::vector<std::pair<int, std::string>> typed = {}) {
+    answers_.push_back({"", false, std::move(typed), virtualKey});
+  }
   // The next dialog is a file-open dialog: type this path in its name box and press OK.
   void AnswerFile(const std::string& path) { answers_.push_back({path, true, {}}); }
   // The next dialog is a file-open dialog: cancel it.
@@ -80,6 +85,7 @@ class DialogRobot {
     std::string text;  // a button label, or the file to choose ("" cancels a file dialog)
     bool file;
     std::vector<std::pair<int, std::string>> typed;
+    UINT key = 0;
   };
   std::deque<Scripted> answers_;
   std::vector<SeenDialog> seen_;
