@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/FMain.h"
+#include "app/LoginPrompt.h"
 #include "engine/Engine.h"
 #include "engine/sql/LocalDriver.h"
 #include "framework/Application.h"
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 #ifdef PATCHPAV_WITH_ODBC
     Engine::Instance().RegisterDriver(std::make_shared<OdbcDriver>());
 #endif
+    InstallLoginPrompt();
     Application().SetTitle(kApplicationTitle);
     Application().CreateForm(Main);
     Application().CreateForm(ProgressDlg);

@@ -55,7 +55,23 @@ struct Controls {
   HWND dialog = nullptr;
   DialogIcon icon = DialogIcon::None;
   std::vector<std::pair<HWND, std::string>> buttons{};
+  std::vector<SeenDialog::Edit> edits{};
+  std::vector<std::string> statics{};
 };
+
+std::wstring Widen(const std::string& text) {
+  int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
+  wide.resize(wide.empty() ? 0 : wide.size() - 1);
+  return wide;
+}
+
+void TypeInto(HWND edit, const std::string& text) {
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+  for (wchar_t c : Widen(text)) SendMessageW(edit, WM_CHAR, c, 0);
+}
 
 BOOL CALLBACK CollectControl(HWND child, LPARAM data) {
   auto* controls = reinterpret_cast<Controls*>(data);
@@ -67,6 +83,12 @@ BOOL CALLBACK CollectControl(HWND child, LPARAM data) {
   } else if (_wcsicmp(className.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
     auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
     if (icon) controls->icon = IconOf(icon);
+  } else if (_wcsicmp(className.c_str(), L"Static") == 0) {
+    controls->statics.push_back(WindowText(child));
+  } else if (_wcsicmp(className.c_str(), L"Edit") == 0) {
+    controls->edits.push_back({GetDlgCtrlID(child), WindowText(child),
+                               static_cast<int>(SendMessageW(child, EM_GETLIMITTEXT, 0, 0)),
+                               (style & ES_PASSWORD) != 0});
   }
   return TRUE;
 }
@@ -162,12 +184,27 @@ void DialogRobot::Handle(HWND dialog) {
   Controls controls{dialog};
   EnumChildWindows(dialog, &CollectControl, reinterpret_cast<LPARAM>(&controls));
   seen.icon = controls.icon;
+  seen.edits = controls.edits;
+  seen.statics = controls.statics;
   for (const auto& button : controls.buttons) seen.buttons.push_back(button.second);
 
   HWND press = nullptr;
   if (!answers_.empty() && !answers_.front().file) {
     std::string wanted = answers_.front().text;
+    for (const auto& [id, text] : answers_.front().typed) {
+      if (HWND edit = GetDlgItem(dialog, id)) TypeInto(edit, text);
+    }
+    const UINT key = answers_.front().key;
     answers_.pop_front();
+    if (key) {
+      // Posted, so that the dialog's modal loop sees it and its dialog manager handles it.
+      HWND focus = GetFocus();
+      PostMessageW(focus ? focus : dialog, WM_KEYDOWN, key, 1);
+      PostMessageW(focus ? focus : dialog, WM_KEYUP, key, 0xC0000001);
+      seen.scripted = true;
+      seen_.push_back(std::move(seen));
+      return;
+    }
     for (const auto& button : controls.buttons) {
       if (button.second == wanted) press = button.first;
     }

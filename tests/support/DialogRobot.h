@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace patchpav::testing {
@@ -26,6 +27,15 @@ struct SeenDialog {
   std::string folder;
   std::string fileType;
   std::string chosenFile;
+  // The edit controls (before the robot typed) and the texts of the static controls.
+  struct Edit {
+    int id = 0;
+    std::string text;
+    int limit = 0;  // EM_GETLIMITTEXT
+    bool password = false;
+  };
+  std::vector<Edit> edits;
+  std::vector<std::string> statics;
 };
 
 // Answers the modal dialogs and message boxes of the test's thread while it is alive.
@@ -43,11 +53,22 @@ class DialogRobot {
   DialogRobot& operator=(const DialogRobot&) = delete;
 
   // The label of the button to press on the next dialog, e.g. "&Non"; one per dialog, in order.
-  void Answer(const std::string& buttonLabel) { answers_.push_back({buttonLabel, false}); }
+  void Answer(const std::string& buttonLabel) { answers_.push_back({buttonLabel, false, {}}); }
+  // Types into edits of the next dialog (by control id, a character at a time after clearing
+  // it, so the edit's own limit applies), then presses the button.
+  void AnswerTyping(const std::string& buttonLabel,
+                    std::vector<std::pair<int, std::string>> typed) {
+    answers_.push_back({buttonLabel, false, std::move(typed)});
+  }
+  // Types as above, then presses a key (e.g. VK_RETURN, VK_ESCAPE) on the focused control
+  // instead of a button: the dialog's own keyboard handling decides what it does.
+  void AnswerKey(UINT virtualKey, std::vector<std::pair<int, std::string>> typed = {}) {
+    answers_.push_back({"", false, std::move(typed), virtualKey});
+  }
   // The next dialog is a file-open dialog: type this path in its name box and press OK.
-  void AnswerFile(const std::string& path) { answers_.push_back({path, true}); }
+  void AnswerFile(const std::string& path) { answers_.push_back({path, true, {}}); }
   // The next dialog is a file-open dialog: cancel it.
-  void CancelFile() { answers_.push_back({"", true}); }
+  void CancelFile() { answers_.push_back({"", true, {}}); }
   const std::vector<SeenDialog>& Seen() const { return seen_; }
 
  private:
@@ -63,6 +84,8 @@ class DialogRobot {
   struct Scripted {
     std::string text;  // a button label, or the file to choose ("" cancels a file dialog)
     bool file;
+    std::vector<std::pair<int, std::string>> typed;
+    UINT key = 0;
   };
   std::deque<Scripted> answers_;
   std::vector<SeenDialog> seen_;
