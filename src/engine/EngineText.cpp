@@ -1,26 +1,6 @@
 #include "engine/EngineText.h"
 
 namespace patchpav {
-namespace {
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-  }
-  return true;
-}
-
-std::string ToUpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) c = UpperAscii(c);
-  return upper;
-}
-
 std::filesystem::path PathFromUtf8(std::string_view text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }

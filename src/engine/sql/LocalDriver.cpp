@@ -3,9 +3,9 @@
 #include <system_error>
 #include <utility>
 
+#include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
 #include "engine/sql/LocalStatements.h"
-#include "engine/sql/Names.h"
 
 namespace patchpav::sql {
 namespace {
@@ -29,7 +29,7 @@ std::optional<int> LanguageDriverCodePage(const std::string& name) {
       {"BLLT1DE0", 1252}, {"BLLT1US0", 1252}};
   if (name.empty()) return std::nullopt;
   for (const auto& [driver, codePage] : kDrivers) {
-    if (EqualsIgnoringCase(name, driver)) return codePage;
+    if (EqualsIgnoreCase(name, driver)) return codePage;
   }
   throw EDatabaseError("Pilote de langue inconnu : " + name);
 }
@@ -52,7 +52,7 @@ std::unique_ptr<DriverConnection> LocalDriver::Connect(const DriverParams& param
     throw EDatabaseError("Le répertoire de la base de données n'est pas indiqué (PATH vide)");
   }
   const std::string driver = ParamOr(params, "DEFAULT DRIVER");
-  if (!driver.empty() && !EqualsIgnoringCase(driver, "PARADOX")) {
+  if (!driver.empty() && !EqualsIgnoreCase(driver, "PARADOX")) {
     throw EDatabaseError("Pilote de tables non géré : " + driver);
   }
   const std::optional<int> codePage = LanguageDriverCodePage(ParamOr(params, "LANGDRIVER"));

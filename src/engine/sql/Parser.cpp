@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
 #include "engine/sql/Lexer.h"
-#include "engine/sql/Names.h"
 
 namespace patchpav::sql {
 namespace {
@@ -52,7 +52,7 @@ class Parser {
   }
 
   bool IsKeyword(std::string_view word) const {
-    return Current().kind == TokenKind::Identifier && EqualsIgnoringCase(Current().text, word);
+    return Current().kind == TokenKind::Identifier && EqualsIgnoreCase(Current().text, word);
   }
   bool IsSymbol(std::string_view symbol) const {
     return Current().kind == TokenKind::Symbol && Current().text == symbol;
@@ -69,7 +69,7 @@ class Parser {
   bool IsColumnName() const {
     if (Current().kind != TokenKind::Identifier) return false;
     for (const char* word : kReservedWords) {
-      if (EqualsIgnoringCase(Current().text, word)) return false;
+      if (EqualsIgnoreCase(Current().text, word)) return false;
     }
     return true;
   }

@@ -3,8 +3,8 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
-#include "engine/sql/Names.h"
 
 namespace patchpav::sql {
 namespace {
@@ -36,7 +36,7 @@ TableCatalog::TableCatalog(std::filesystem::path directory, std::optional<int> d
 std::filesystem::path TableCatalog::Locate(std::string_view name) const {
   const auto unknown = [&] { return EDatabaseError("Table inconnue : " + std::string(name)); };
   std::string base(name);
-  if (base.size() > 3 && EqualsIgnoringCase(base.substr(base.size() - 3), ".DB")) {
+  if (base.size() > 3 && EqualsIgnoreCase(base.substr(base.size() - 3), ".DB")) {
     base.resize(base.size() - 3);
   }
   if (base.empty() || base.find_first_of("/\\:") != std::string::npos) throw unknown();
@@ -45,7 +45,7 @@ std::filesystem::path TableCatalog::Locate(std::string_view name) const {
   std::error_code error;
   for (std::filesystem::directory_iterator it(directory_, error), end; !error && it != end;
        it.increment(error)) {
-    if (EqualsIgnoringCase(Utf8(it->path().filename()), wanted)) matches.push_back(it->path());
+    if (EqualsIgnoreCase(Utf8(it->path().filename()), wanted)) matches.push_back(it->path());
   }
   if (error) {
     throw EDatabaseError("Impossible de lire le répertoire " + Utf8(directory_) + " : " +

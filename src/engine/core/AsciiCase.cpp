@@ -1,13 +1,13 @@
-#include "engine/sql/Names.h"
+#include "engine/core/AsciiCase.h"
 
-namespace patchpav::sql {
+namespace patchpav {
 namespace {
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
@@ -21,4 +21,4 @@ std::string ToUpperAscii(std::string_view text) {
   return upper;
 }
 
-}  // namespace patchpav::sql
+}  // namespace patchpav
