@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "framework/DibBitmap.h"
+
 namespace patchpav {
 
 namespace {
@@ -16,17 +18,7 @@ TBitmap::TBitmap(int width, int height) {
   if (width <= 0 || height <= 0) return;
   dc_.Reset(CreateCompatibleDC(nullptr));
   if (!dc_) throw std::runtime_error("Impossible de créer un contexte de dessin");
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  bitmap_.Reset(CreateDIBSection(dc_.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap_) throw std::runtime_error("Impossible de créer une image");
-  bits_ = static_cast<std::uint32_t*>(bits);
+  bitmap_.Reset(CreateTopDownDib(dc_.Get(), width, height, &bits_));
   width_ = width;
   height_ = height;
   selection_ = std::make_unique<SelectionUndo>(dc_.Get(), bitmap_.Get());

@@ -4,21 +4,26 @@
 
 namespace patchpav {
 
+HBITMAP CreateTopDownDib(HDC dc, int width, int height, std::uint32_t** bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down: row 0 is the top row
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  if (!bitmap) throw std::runtime_error("Impossible de créer une image");
+  *bits = static_cast<std::uint32_t*>(pixels);
+  return bitmap;
+}
+
 DibBitmap::DibBitmap(int width, int height)
     : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1) {
   dc_.Reset(CreateCompatibleDC(nullptr));
   if (!dc_) throw std::runtime_error("Impossible de créer un contexte de dessin");
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width_;
-  info.bmiHeader.biHeight = -height_;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  bitmap_.Reset(CreateDIBSection(dc_.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap_) throw std::runtime_error("Impossible de créer une image");
-  bits_ = static_cast<std::uint32_t*>(bits);
+  bitmap_.Reset(CreateTopDownDib(dc_.Get(), width_, height_, &bits_));
   selection_ = std::make_unique<SelectionUndo>(dc_.Get(), bitmap_.Get());
 }
 

@@ -9,6 +9,10 @@
 
 namespace patchpav {
 
+// A 32-bit top-down DIB section for the device context, with its pixels at *bits; the caller owns
+// the bitmap. A failure is an error.
+HBITMAP CreateTopDownDib(HDC dc, int width, int height, std::uint32_t** bits);
+
 // An off-screen 32-bit picture with a device context to draw into it and direct access to its
 // pixels (top-down rows), so that what a control paints can be composed first and read back.
 class DibBitmap {
