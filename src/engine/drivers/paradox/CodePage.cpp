@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/core/Errors.h"
+#include "engine/core/Utf8.h"
 
 namespace patchpav::paradox {
 namespace {
@@ -63,46 +64,6 @@ const HighHalf* HighHalfOf(int codePage) {
     default:
       return nullptr;
   }
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Next code point of a UTF-8 text; nullopt for a malformed sequence.
-std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i++]);
-  if (lead < 0x80) return lead;
-  int extra = 0;
-  char32_t c = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    c = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    c = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    c = lead & 0x07;
-  } else {
-    return std::nullopt;
-  }
-  for (int k = 0; k < extra; ++k) {
-    if (i >= text.size()) return std::nullopt;
-    const auto next = static_cast<unsigned char>(text[i++]);
-    if ((next & 0xC0) != 0x80) return std::nullopt;
-    c = (c << 6) | (next & 0x3F);
-  }
-  return c;
 }
 
 }  // namespace
