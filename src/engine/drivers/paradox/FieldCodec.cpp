@@ -183,8 +183,8 @@ Value DecodeField(const std::byte* p, const FieldDef& field, int codePage) {
     case FieldType::FormattedMemo:
     case FieldType::Ole:
     case FieldType::Graphic: {
-      // The value's first bytes sit in the record; a longer one continues in the .MB file,
-      // which this driver does not read: the record's part is what we give.
+      // The value's first bytes sit in the record: this is the value when it fits there (the
+      // table reads a longer one from the .MB file, BlobFile.h).
       const int leader = field.size - 10;
       std::uint32_t length = 0;
       for (int i = 3; i >= 0; --i)

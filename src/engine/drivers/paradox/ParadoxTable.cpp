@@ -27,6 +27,7 @@
 #include <unordered_map>
 
 #include "engine/core/Errors.h"
+#include "engine/drivers/paradox/BlobFile.h"
 #include "engine/drivers/paradox/FieldCodec.h"
 #include "engine/drivers/paradox/SecondaryIndexes.h"
 #include "engine/drivers/paradox/TableFile.h"
@@ -61,7 +62,7 @@ class ParadoxTable final : public Table {
  public:
   ParadoxTable(std::unique_ptr<TableFile> file, std::string name, Access access,
                int defaultCodePage, const std::filesystem::path& path, FileSystem& files)
-      : file_(std::move(file)), name_(std::move(name)), access_(access) {
+      : file_(std::move(file)), name_(std::move(name)), access_(access), blobs_(path, files) {
     Load(defaultCodePage);
     covered_ = FindIndexedFields(path, schema_.keyFieldCount, files);
   }
@@ -74,6 +75,7 @@ class ParadoxTable final : public Table {
   Value Decode(const std::byte* record, int field) const override {
     const FieldDef& f = FieldAt(field);
     try {
+      if (IsBlobFamily(f.type)) return blobs_.Decode(record + f.offset, f, schema_.codePage);
       return DecodeField(record + f.offset, f, schema_.codePage);
     } catch (const EDatabaseError& e) {
       throw EDatabaseError(Prefix() + "champ " + f.name + " : " + e.what());
@@ -182,6 +184,7 @@ class ParadoxTable final : public Table {
   std::vector<std::string> firstKeys_;
   std::unordered_map<std::string, RecordLocator> keyMap_;  // only for keys that do not ascend
   IndexedFields covered_;
+  TableBlobs blobs_;  // memo and BLOb values longer than their leader, from the .MB
   mutable std::vector<std::byte> window_;
   mutable std::vector<std::byte> lookup_;  // the block of the last look-up by key
   mutable std::uint32_t windowFirst_ = 0;

@@ -81,7 +81,8 @@ class Table {
   // defaultCodePage applies when the header names none.
   static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
                                      int defaultCodePage = 1252);
-  // The same through another file system (tests make its reads and writes fail).
+  // The same through another file system (tests make its reads and writes fail), which must
+  // outlive the table: the .MB file is opened through it when a value first needs it.
   static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
                                      int defaultCodePage, FileSystem& files);
 
@@ -119,7 +120,8 @@ class Table {
   virtual int RecordSize() const = 0;
 
   // Decodes one field of a raw record; a blank field gives the null value. Numbers (N, $, @) are
-  // Float, integers (S, I, +, D, T, L) Integer, Alpha/Memo Text in UTF-8, BCD Float.
+  // Float, integers (S, I, +, D, T, L) Integer, Alpha/Memo Text in UTF-8, BCD Float. Memo and
+  // BLOb values come whole: one longer than its part in the record is read from the .MB file.
   virtual Value Decode(const std::byte* record, int field) const = 0;
   // True when the field's bytes are blank. Cheaper than Decode for filters.
   virtual bool IsBlank(const std::byte* record, int field) const = 0;
