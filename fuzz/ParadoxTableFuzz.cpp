@@ -1,12 +1,15 @@
 // Opens any bytes as a Paradox table, from memory through the file seam, and decodes every field
 // of every record and looks up a few keys: whatever the bytes, the driver must refuse or read
-// them, never crash.
+// them, never crash. The input is the .DB's bytes, optionally followed by kMbMarker and the bytes
+// of the .MB file that holds its long memo and BLOb values.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <span>
+#include <string_view>
 
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
@@ -36,15 +39,29 @@ class MemoryFile final : public TableFile {
   std::span<const std::uint8_t> bytes_;
 };
 
+constexpr std::string_view kMbMarker = "\n--PARADOX-MB--\n";
+
 class MemoryFileSystem final : public FileSystem {
  public:
-  explicit MemoryFileSystem(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-  std::unique_ptr<TableFile> Open(const std::filesystem::path&, OpenMode) override {
-    return std::make_unique<MemoryFile>(bytes_);
+  explicit MemoryFileSystem(std::span<const std::uint8_t> bytes) {
+    const std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::size_t marker = all.find(kMbMarker);
+    table_ = bytes.first(std::min(marker, bytes.size()));
+    if (marker != std::string_view::npos) {
+      hasBlobs_ = true;
+      blobs_ = bytes.subspan(marker + kMbMarker.size());
+    }
+  }
+  std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode) override {
+    if (path.extension() != ".MB") return std::make_unique<MemoryFile>(table_);
+    if (!hasBlobs_) throw FileError(FileError::Kind::NotFound, "pas de fichier .MB");
+    return std::make_unique<MemoryFile>(blobs_);
   }
 
  private:
-  std::span<const std::uint8_t> bytes_;
+  std::span<const std::uint8_t> table_;
+  std::span<const std::uint8_t> blobs_;
+  bool hasBlobs_ = false;
 };
 
 }  // namespace

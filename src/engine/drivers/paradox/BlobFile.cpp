@@ -219,6 +219,9 @@ Value TableBlobs::Decode(const std::byte* field, const FieldDef& def, int codePa
   if (blob.length <= static_cast<std::uint32_t>(def.size - 10)) {
     return DecodeField(field, def, codePage);
   }
+  // Graphic values are given as stored, the 8 bytes that precede the picture and count in its
+  // length included: the bytes are the same whichever kind of block holds them, and nothing is
+  // lost for a reader that knows what the 8 bytes mean.
   std::string bytes = File().Read(blob);
   if (def.type == FieldType::Memo || def.type == FieldType::FormattedMemo) {
     return Value::Text(CodePageToUtf8(bytes, codePage));
