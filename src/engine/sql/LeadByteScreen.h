@@ -40,7 +40,6 @@ class LeadByteScreen {
                 std::vector<std::uint32_t>& marked) const;
 
   // Internals shared with the kernels.
-  bool IsFieldStart(std::size_t at) const { return (starts_[at / 32] >> (at % 32)) & 1u; }
   // The field-start map, 32 bytes of the record area per word.
   const std::uint32_t* StartWords() const { return starts_.data(); }
   bool Passes(const std::byte* field) const;
