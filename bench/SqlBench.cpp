@@ -3,6 +3,9 @@
 // against raw single-record writes.
 //
 //   SelectNegative       the tool's SELECT, on a connection that already has the table open
+//   SelectNegativeFresh  the same on a new connection each time: opening the table, its first
+//                        pass (which checks the block chain) and the selection
+//   SelectionMemory      heap held by the connection and the selection's rows
 //   PxlibDecodeEveryField every record of every block, each field decoded with pxlib's getters
 //   ReadFileBytes        the file's bytes read from the page cache, nothing decoded
 //   UpdateByKey          10,000 runs of the tool's prepared UPDATE, keys spread over the table
@@ -10,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -104,6 +108,34 @@ void SelectNegative(benchmark::State& state) {
   }
   state.counters["rows"] = static_cast<double>(rows);
   state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void SelectNegativeFresh(benchmark::State& state) {
+  const auto directory = CpMainDirectory(static_cast<int>(state.range(0)));
+  std::size_t rows = 0;
+  for (auto _ : state) {
+    const auto connection = Connect(directory);
+    rows = connection->Prepare(kSelection)->Open({}).rows.size();
+    benchmark::DoNotOptimize(rows);
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Heap held by a connection with CPMAIN open and the tool's selection in hand (1 % of the rows).
+void SelectionMemory(benchmark::State& state) {
+  const auto directory = CpMainDirectory(static_cast<int>(state.range(0)));
+  double held = 0;
+  double rows = 0;
+  for (auto _ : state) {
+    const std::size_t before = mallinfo2().uordblks;
+    const auto connection = Connect(directory);
+    const patchpav::ResultSet result = connection->Prepare(kSelection)->Open({});
+    held = static_cast<double>(mallinfo2().uordblks - before);
+    rows = static_cast<double>(result.rows.size());
+  }
+  state.counters["heap_bytes"] = held;
+  state.counters["rows"] = rows;
 }
 
 // The same scan and filter, with only the key decoded and no ordering: what the selection costs
@@ -225,6 +257,12 @@ void RawRecordWrites(benchmark::State& state) {
 }
 
 BENCHMARK(SelectNegative)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SelectNegativeFresh)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(SelectionMemory)->Arg(1000000)->Iterations(1);
 BENCHMARK(SelectNegativeKeysOnly)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(PxlibDecodeEveryField)
     ->Arg(10000)

@@ -62,9 +62,13 @@ int main(int argc, char** argv) {
   }
   try {
     const auto table = Table::Open(path, Table::Access::ReadOnly, codePage);
+    table->CheckChain();  // a damaged table prints nothing rather than its first blocks
     const auto& fields = table->Schema().fields;
     std::string line;
-    for (std::size_t f = 0; f < fields.size(); ++f) line += (f ? "," : "") + Quoted(fields[f].name);
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+      if (f) line += ',';
+      line += Quoted(fields[f].name);
+    }
     std::puts(line.c_str());
     table->ForEachBlock([&](const std::byte* records, std::size_t count, auto) {
       for (std::size_t r = 0; r < count; ++r) {

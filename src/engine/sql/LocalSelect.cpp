@@ -39,11 +39,10 @@ ResultSet LocalSelect::Open(std::span<const Value> parameters) {
   ResultSet result;
   for (int field : outputFields_) result.columns.push_back(table_->schema.fields[field].name);
   const std::size_t recordSize = static_cast<std::size_t>(table.RecordSize());
-  std::vector<std::uint8_t> selected;
+  std::vector<std::uint32_t> matches;
   table.ForEachBlock([&](const std::byte* records, std::size_t count, paradox::RecordLocator) {
-    filter.SelectInBlock(records, count, recordSize, selected);
-    for (std::size_t i = 0; i < count; ++i) {
-      if (!selected[i]) continue;
+    filter.SelectInBlock(records, count, recordSize, matches);
+    for (const std::uint32_t i : matches) {
       const std::byte* record = records + i * recordSize;
       std::vector<Value> row;
       row.reserve(decodedFields_.size());

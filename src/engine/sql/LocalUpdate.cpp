@@ -138,14 +138,12 @@ std::int64_t LocalUpdate::UpdateByScan(paradox::Table& table, std::span<const Va
   // match twice.
   std::vector<paradox::RecordLocator> matches;
   const std::size_t recordSize = static_cast<std::size_t>(table.RecordSize());
-  std::vector<std::uint8_t> selected;
+  std::vector<std::uint32_t> inBlock;
   table.ForEachBlock(
       [&](const std::byte* records, std::size_t count, paradox::RecordLocator first) {
-        filter.SelectInBlock(records, count, recordSize, selected);
-        for (std::size_t i = 0; i < count; ++i) {
-          if (selected[i]) {
-            matches.push_back({first.block, static_cast<std::uint16_t>(first.slot + i)});
-          }
+        filter.SelectInBlock(records, count, recordSize, inBlock);
+        for (const std::uint32_t i : inBlock) {
+          matches.push_back({first.block, static_cast<std::uint16_t>(first.slot + i)});
         }
       });
   for (const paradox::RecordLocator& where : matches) table.Update(where, changes);

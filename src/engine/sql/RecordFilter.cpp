@@ -142,6 +142,67 @@ void RecordFilter::Flatten() {
   }
   flat_ = std::move(tests);
   flatAny_ = root.kind == Node::Kind::Or;
+  BuildScreens();
+}
+
+namespace {
+
+struct LeadRange {
+  std::uint8_t low;
+  std::uint8_t high;
+  bool operator==(const LeadRange&) const = default;
+};
+
+// The first bytes that a stored value satisfying "stored op key" can start with: the stored
+// forms sort as unsigned big-endian integers. nullopt when no stored value can satisfy it.
+std::optional<LeadRange> LeadRangeOf(CompareOp op, std::uint64_t key) {
+  const auto first = static_cast<std::uint8_t>(key >> 56);
+  const std::uint64_t rest = key & 0x00FF'FFFF'FFFF'FFFFu;
+  switch (op) {
+    case CompareOp::Equal:
+      return LeadRange{first, first};
+    case CompareOp::Less:
+      if (rest != 0) return LeadRange{0, first};
+      if (first == 0) return std::nullopt;
+      return LeadRange{0, static_cast<std::uint8_t>(first - 1)};
+    case CompareOp::LessEqual:
+      return LeadRange{0, first};
+    case CompareOp::Greater:
+      if (rest != 0x00FF'FFFF'FFFF'FFFFu) return LeadRange{first, 0xFF};
+      if (first == 0xFF) return std::nullopt;
+      return LeadRange{static_cast<std::uint8_t>(first + 1), 0xFF};
+    case CompareOp::GreaterEqual:
+      return LeadRange{first, 0xFF};
+    case CompareOp::NotEqual:
+      break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void RecordFilter::BuildScreens() {
+  if (!flatAny_ && flat_.size() != 1) return;
+  constexpr std::size_t kMostScreens = 4;
+  std::vector<std::pair<LeadRange, std::vector<int>>> groups;
+  for (const NumberTest& test : flat_) {
+    if (test.op == CompareOp::NotEqual) return;  // nearly every record passes: nothing to sieve
+    const std::optional<LeadRange> range = LeadRangeOf(test.op, test.key);
+    if (!range) continue;
+    auto group = std::find_if(groups.begin(), groups.end(),
+                              [&](const auto& g) { return g.first == *range; });
+    if (group == groups.end()) {
+      if (groups.size() == kMostScreens) return;
+      groups.push_back({*range, {}});
+      group = groups.end() - 1;
+    }
+    group->second.push_back(test.offset);
+  }
+  const auto recordSize = static_cast<std::size_t>(table_.RecordSize());
+  for (const auto& [range, offsets] : groups) {
+    screens_.emplace_back(offsets, recordSize, range.low, range.high);
+  }
+  screened_ = true;
 }
 
 template <bool kAny, CompareOp kOp>
@@ -172,13 +233,31 @@ void RecordFilter::ApplyTest(const NumberTest& test, const std::byte* records, s
 
 void RecordFilter::SelectInBlock(const std::byte* records, std::size_t count,
                                  std::size_t recordSize,
-                                 std::vector<std::uint8_t>& selected) const {
-  selected.assign(count, 0);
-  if (flat_.empty()) {
-    for (std::size_t i = 0; i < count; ++i) selected[i] = Matches(records + i * recordSize);
+                                 std::vector<std::uint32_t>& matches) const {
+  matches.clear();
+  const auto confirm = [&](std::size_t i) {
+    if (Matches(records + i * recordSize)) matches.push_back(static_cast<std::uint32_t>(i));
+  };
+  if (screened_) {
+    for (const LeadByteScreen& screen : screens_) screen.Mark(records, count, matches);
+    if (screens_.size() > 1) {
+      std::sort(matches.begin(), matches.end());
+      matches.erase(std::unique(matches.begin(), matches.end()), matches.end());
+    }
+    // The screen's candidates are confirmed in place.
+    std::size_t kept = 0;
+    for (const std::uint32_t i : matches) {
+      if (Matches(records + i * recordSize)) matches[kept++] = i;
+    }
+    matches.resize(kept);
     return;
   }
-  std::fill(selected.begin(), selected.end(), flatAny_ ? 0 : 1);
+  if (flat_.empty()) {
+    for (std::size_t i = 0; i < count; ++i) confirm(i);
+    return;
+  }
+  std::vector<std::uint8_t>& selected = selected_;
+  selected.assign(count, flatAny_ ? 0 : 1);
   for (const NumberTest& test : flat_) {
     const auto apply = [&]<bool kAny, CompareOp kOp>() {
       ApplyTest<kAny, kOp>(test, records, count, recordSize, selected.data());
@@ -208,7 +287,7 @@ void RecordFilter::SelectInBlock(const std::byte* records, std::size_t count,
   // Comparing stored forms never misses a match, but a few stored values (a NaN, a negative
   // zero, a blank under "<>") can seem to match; the exact path has the last word on each.
   for (std::size_t i = 0; i < count; ++i) {
-    if (selected[i]) selected[i] = Matches(records + i * recordSize);
+    if (selected[i]) confirm(i);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "engine/core/Value.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/sql/Ast.h"
+#include "engine/sql/LeadByteScreen.h"
 #include "engine/sql/ValueRules.h"
 
 namespace patchpav::sql {
@@ -30,10 +31,10 @@ class RecordFilter {
     return !root_ || Evaluate(*root_, record) == Truth::True;
   }
 
-  // Marks the matching records of one block of a scan (count records of recordSize bytes):
-  // selected[i] becomes 1 when record i matches, else 0.
+  // The matching records of one block of a scan (count records of recordSize bytes): matches
+  // becomes their indexes, ascending.
   void SelectInBlock(const std::byte* records, std::size_t count, std::size_t recordSize,
-                     std::vector<std::uint8_t>& selected) const;
+                     std::vector<std::uint32_t>& matches) const;
 
  private:
   struct Node {
@@ -60,6 +61,7 @@ class RecordFilter {
 
   std::size_t Compile(const Condition& condition);
   void Flatten();
+  void BuildScreens();
   template <bool kAny, CompareOp kOp>
   void ApplyTest(const NumberTest& test, const std::byte* records, std::size_t count,
                  std::size_t recordSize, std::uint8_t* selected) const;
@@ -76,6 +78,12 @@ class RecordFilter {
   // by the exact path.
   std::vector<NumberTest> flat_;
   bool flatAny_ = false;
+  // For a single test or an OR of ordered comparisons (=, <, <=, >, >=), the first-byte sieve
+  // that finds the candidates of a block, one screen per distinct range of first bytes; a test
+  // that no stored value can satisfy has none. Then only the candidates are confirmed.
+  bool screened_ = false;
+  std::vector<LeadByteScreen> screens_;
+  mutable std::vector<std::uint8_t> selected_;  // the per-record flags of the flat tests
 };
 
 }  // namespace patchpav::sql

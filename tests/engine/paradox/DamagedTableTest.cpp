@@ -1,5 +1,6 @@
-// Each kind of damage is refused when the table is opened, with an error naming the table, and
-// the file is left byte for byte as it was.
+// Each kind of damage is refused, with an error naming the table, by whatever first uses the
+// table: opening (for a damaged header), or the first scan, look-up or update (for a damaged
+// chain). The file is left byte for byte as it was.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -30,6 +31,42 @@ struct Damage {
   std::function<void(std::vector<char>&)> apply;
 };
 
+void ReadThrough(const Table& table) {
+  table.ForEachBlock([](const std::byte*, std::size_t, RecordLocator) {});
+}
+
+// The ways a table is first used; each must refuse a damaged table before it writes anything.
+struct FirstUse {
+  const char* what;
+  Table::Access access;
+  std::function<void(Table&)> use;
+};
+
+const FirstUse kFirstUses[] = {
+    {"scan", Table::Access::ReadOnly,
+     [](Table& t) {
+       ReadThrough(t);
+       ReadThrough(t);  // the walk that stopped on the damage is not taken as done
+     }},
+    {"look-up by key", Table::Access::ReadOnly,
+     [](Table& t) { t.FindByKey(std::vector<Value>{Value::Integer(300)}); }},
+    {"update before any scan", Table::Access::ReadWrite,
+     [](Table& t) {
+       const Table::FieldChange change{1, Value::Float(5)};
+       t.Update(RecordLocator{1, 0}, std::span(&change, 1));
+     }},
+    {"update after a failed scan", Table::Access::ReadWrite,
+     [](Table& t) {
+       try {
+         ReadThrough(t);
+       } catch (const EDatabaseError&) {
+       }
+       const Table::FieldChange change{1, Value::Float(5)};
+       t.Update(RecordLocator{1, 0}, std::span(&change, 1));
+     }},
+    {"check", Table::Access::ReadOnly, [](Table& t) { t.CheckChain(); }},
+};
+
 TEST(DamagedTableTest, EachDamageIsRefusedNamingTheTableAndNothingIsWritten) {
   TempDir dir;
   TableSchema s;
@@ -41,7 +78,10 @@ TEST(DamagedTableTest, EachDamageIsRefusedNamingTheTableAndNothingIsWritten) {
     rows.push_back({Value::Integer(i), Value::Float(-i), Value::Text("x")});
   Table::Create(dir / "ABIME.DB", s, rows);
   const auto good = FileBytes(dir / "ABIME.DB");
-  ASSERT_NO_THROW(Table::Open(dir / "ABIME.DB", Table::Access::ReadWrite));
+  for (const FirstUse& use : kFirstUses) {
+    ASSERT_NO_THROW(use.use(*Table::Open(dir / "ABIME.DB", use.access))) << use.what;
+  }
+  testing::WriteFileBytes(dir / "ABIME.DB", good);
   const std::size_t namesAt = 0x78 + 6 * 3 + 4 + 261;
 
   const Damage damages[] = {
@@ -79,10 +119,11 @@ TEST(DamagedTableTest, EachDamageIsRefusedNamingTheTableAndNothingIsWritten) {
     std::vector<char> bytes = good;
     d.apply(bytes);
     testing::WriteFileBytes(dir / "ABIME.DB", bytes);
-    for (const auto access : {Table::Access::ReadOnly, Table::Access::ReadWrite}) {
+    for (const FirstUse& use : kFirstUses) {
+      SCOPED_TRACE(use.what);
       try {
-        Table::Open(dir / "ABIME.DB", access);
-        ADD_FAILURE() << "opened";
+        use.use(*Table::Open(dir / "ABIME.DB", use.access));
+        ADD_FAILURE() << "used";
       } catch (const EDatabaseError& e) {
         EXPECT_THAT(e.what(), ::testing::HasSubstr("ABIME"));
       }
@@ -106,7 +147,8 @@ TEST(DamagedTableTest, AMissingTableOrAFailedReadIsAnErrorNamingIt) {
   for (int nth = 1; nth <= 3; ++nth) {
     testing::FailingFileSystem files(testing::FailingFileSystem::Op::Read);
     files.FailNth(nth);
-    EXPECT_THROW(Table::Open(dir / "LU.DB", Table::Access::ReadOnly, 1252, files), EDatabaseError);
+    EXPECT_THROW(ReadThrough(*Table::Open(dir / "LU.DB", Table::Access::ReadOnly, 1252, files)),
+                 EDatabaseError);
   }
 }
 

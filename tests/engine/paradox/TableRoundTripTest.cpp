@@ -157,5 +157,86 @@ TEST(TableRoundTripTest, FindByKeyFindsEveryRecordWithoutAScan) {
   EXPECT_THROW(table->FindByKey(tooShort), EDatabaseError);
 }
 
+// Where a record of the table lies in the file.
+std::size_t RecordOffset(const std::vector<char>& file, RecordLocator at, int recordSize) {
+  const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(file[i]); };
+  const std::size_t headerSize = byteAt(2) | byteAt(3) << 8;
+  const std::size_t blockSize = byteAt(5) * std::size_t{1024};
+  return headerSize + (at.block - 1u) * blockSize + 6 + at.slot * std::size_t(recordSize);
+}
+
+TEST(TableRoundTripTest, LookUpsByKeyAfterEveryKindOfFirstPass) {
+  // The chain is walked by the first scan; a look-up must find every key whether that scan ran
+  // whole, stopped early, or never ran, and whether or not the file keeps its keys in order.
+  TempDir dir;
+  TableSchema s;
+  s.keyFieldCount = 1;
+  s.fields = {Field("ID", FieldType::Long), Field("N", FieldType::Number)};
+  std::vector<std::vector<Value>> rows;
+  for (int i = 1; i <= 2000; ++i) rows.push_back({Value::Integer(i * 10), Value::Float(i)});
+  Table::Create(dir / "K.DB", s, rows);
+  const std::vector<char> sorted = testing::FileBytes(dir / "K.DB");
+  const int recordSize = Table::Open(dir / "K.DB", Table::Access::ReadOnly)->RecordSize();
+
+  struct Layout {
+    const char* what;
+    RecordLocator a, b;  // two records whose bytes trade places
+  };
+  const Layout layouts[] = {
+      {"keys in order", {1, 0}, {1, 0}},
+      {"two records of one block swapped", {2, 3}, {2, 7}},
+      {"records of two blocks swapped", {1, 5}, {10, 2}},
+      {"last record moved first", {1, 0}, {0, 0}},
+  };
+  enum class FirstPass { None, Whole, StoppedByTheVisitor };
+  for (const Layout& layout : layouts) {
+    std::vector<char> bytes = sorted;
+    RecordLocator b = layout.b;
+    if (b.block == 0) {
+      // The chain's last record: found by the table itself on the sorted file.
+      const auto table = Table::Open(dir / "K.DB", Table::Access::ReadOnly);
+      table->ForEachBlock([&](const std::byte*, std::size_t count, RecordLocator first) {
+        if (count > 0) b = {first.block, static_cast<std::uint16_t>(count - 1)};
+      });
+    }
+    const std::size_t at = RecordOffset(bytes, layout.a, recordSize);
+    const std::size_t bt = RecordOffset(bytes, b, recordSize);
+    for (int i = 0; i < recordSize; ++i) std::swap(bytes[at + i], bytes[bt + i]);
+    testing::WriteFileBytes(dir / "K.DB", bytes);
+
+    // Where each key lies, as a scan of another opening of the file sees it.
+    std::vector<std::pair<std::int64_t, RecordLocator>> seen;
+    const auto scanned = Table::Open(dir / "K.DB", Table::Access::ReadOnly);
+    scanned->ForEachBlock([&](const std::byte* records, std::size_t count, RecordLocator first) {
+      for (std::size_t i = 0; i < count; ++i) {
+        seen.emplace_back(scanned->Decode(records + i * recordSize, 0).AsInteger(),
+                          RecordLocator{first.block, static_cast<std::uint16_t>(i)});
+      }
+    });
+    for (const FirstPass pass :
+         {FirstPass::None, FirstPass::Whole, FirstPass::StoppedByTheVisitor}) {
+      SCOPED_TRACE(std::string(layout.what) + ", first pass " + std::to_string(int(pass)));
+      const auto table = Table::Open(dir / "K.DB", Table::Access::ReadOnly);
+      if (pass == FirstPass::Whole) ReadAllRows(*table);
+      if (pass == FirstPass::StoppedByTheVisitor) {
+        int visits = 0;
+        EXPECT_THROW(table->ForEachBlock([&](const std::byte*, std::size_t, RecordLocator) {
+          if (++visits == 3) throw std::runtime_error("stop");
+        }),
+                     std::runtime_error);
+      }
+      ASSERT_EQ(seen.size(), rows.size());
+      for (const auto& [key, where] : seen) {
+        const std::vector<Value> k = {Value::Integer(key)};
+        const auto found = table->FindByKey(k);
+        ASSERT_TRUE(found) << key;
+        EXPECT_EQ(found->block, where.block) << key;
+        EXPECT_EQ(found->slot, where.slot) << key;
+      }
+      EXPECT_FALSE(table->FindByKey(std::vector<Value>{Value::Integer(15)}));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace patchpav::paradox

@@ -1,14 +1,19 @@
 // An open Paradox table: reads records block by block and rewrites fields in place.
 //
-// Design. Open reads the header, checks it, then walks the block chain once, reading the file in
-// windows of consecutive blocks; it refuses the table unless the chain stays inside the file,
-// visits no block twice, every block's addDataSize fits the block, and the records counted equal
-// the header's count. What the walk learns is kept small: the chain (block number, records) and,
-// for a keyed table, the first key of each block. Records stay on disk; scans read them window by
-// window through the TableFile seam, so an open table of a million rows holds about 2 MB, never
-// the file. A look-up by key reads the one block it needs.
+// Design. Open reads the header and checks it. The block chain is checked by a walk that refuses
+// the table unless the chain stays inside the file, visits no block twice, every block's
+// addDataSize fits the block, and the records counted equal the header's count. The walk is the
+// first scan itself: a selection on a table just opened reads the file once, not twice. A look-up
+// by key, an update or CheckChain finish the walk first if no scan has. What the walk learns is
+// kept small: the chain (block number, records) and, for a keyed table, the first key of each
+// block. Records stay on disk; scans read them window by window through the TableFile seam, so an
+// open table of a million rows holds about 2 MB, never the file. A look-up by key reads the one
+// block it needs.
 //
-// Invariants, true from the end of Open until the table is destroyed:
+// States of the chain: unchecked (after Open, or after a walk that stopped on damage or on an
+// exception of the visitor: the next pass walks again from the start), being walked (chain_
+// holds the blocks checked so far), checked. Invariants once checked, until the table is
+// destroyed:
 //  1. chain_ lists every block of the record chain in chain order, and slots_[b] is the number of
 //     records of block b (-1 for a block outside the chain); their sum is RecordCount().
 //  2. The header and the block headers are never written; Update writes only record bytes of the
@@ -90,12 +95,23 @@ class ParadoxTable final : public Table {
   std::optional<RecordLocator> FindByKey(std::span<const Value> key) override;
   void Update(RecordLocator where, std::span<const FieldChange> changes) override;
 
+  void CheckChain() const override {
+    BlockView view;
+    for (std::size_t i = 0; !chainChecked_ && NextBlock(i, view); ++i) {
+    }
+  }
+
  protected:
-  std::size_t BlockCount() const override { return chain_.size(); }
-  BlockView BlockAt(std::size_t chainIndex) const override {
-    const ChainEntry& entry = chain_.at(chainIndex);
+  bool NextBlock(std::size_t chainIndex, BlockView& view) const override {
+    if (!chainChecked_) {
+      if (chainIndex == 0) StartWalk();
+      while (!chainChecked_ && chain_.size() <= chainIndex) WalkOneBlock();
+    }
+    if (chainIndex >= chain_.size()) return false;
+    const ChainEntry& entry = chain_[chainIndex];
     const std::byte* block = LoadBlock(entry.block);
-    return BlockView{block + kBlockHeaderSize, entry.count, RecordLocator{entry.block, 0}};
+    view = BlockView{block + kBlockHeaderSize, entry.count, RecordLocator{entry.block, 0}};
+    return true;
   }
 
  private:
@@ -155,17 +171,22 @@ class ParadoxTable final : public Table {
   }
 
   void Load(int defaultCodePage);
-  void WalkChain();
+  void StartWalk() const;
+  void WalkOneBlock() const;
+  bool KeysAscend(const std::byte* records, int count) const;
   std::string KeyBytes(const std::byte* record) const {
     return std::string(reinterpret_cast<const char*>(record), static_cast<std::size_t>(keySize_));
   }
-  bool KeyBelow(const std::byte* a, const std::byte* b) const {
-    // Keys of up to 8 bytes (every numeric key) compare as big-endian integers.
-    if (keySize_ <= 8) return KeyPrefix(a) < KeyPrefix(b);
-    return std::memcmp(a, b, static_cast<std::size_t>(keySize_)) < 0;
-  }
+  // A key of up to 8 bytes (every numeric key) read as a big-endian integer, which orders keys
+  // as their bytes do.
   std::uint64_t KeyPrefix(const std::byte* key) const {
     std::uint64_t v = 0;
+    if (header_.recordSize >= 8) {
+      // Eight bytes lie inside the record: one load, the bytes past the key masked off.
+      std::memcpy(&v, key, sizeof v);
+      if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+      return keySize_ == 8 ? v : v & ~(~std::uint64_t{0} >> (8 * keySize_));
+    }
     for (int i = 0; i < 8; ++i)
       v = (v << 8) | (i < keySize_ ? std::to_integer<std::uint64_t>(key[i]) : 0);
     return v;
@@ -177,11 +198,17 @@ class ParadoxTable final : public Table {
   Access access_;
   DataHeader header_;
   TableSchema schema_;
-  std::vector<ChainEntry> chain_;
-  std::vector<std::int32_t> slots_;
   int keySize_ = 0;
-  KeyOrder keyOrder_ = KeyOrder::None;
-  std::vector<std::string> firstKeys_;
+  // What the walk of the chain has learnt so far; complete once chainChecked_.
+  mutable std::vector<ChainEntry> chain_;
+  mutable std::vector<std::int32_t> slots_;
+  mutable KeyOrder keyOrder_ = KeyOrder::None;
+  mutable std::vector<std::string> firstKeys_;
+  mutable bool chainChecked_ = false;
+  mutable std::uint16_t walkNext_ = 0;  // the next block of the walk; 0 at the end of the chain
+  mutable std::uint64_t walkRecords_ = 0;
+  mutable std::string walkLastKey_;       // the key of the last record walked
+  mutable std::string walkLastFirstKey_;  // the first key of the last block holding records
   std::unordered_map<std::string, RecordLocator> keyMap_;  // only for keys that do not ascend
   IndexedFields covered_;
   TableBlobs blobs_;  // memo and BLOb values longer than their leader, from the .MB
@@ -220,60 +247,109 @@ void ParadoxTable::Load(int defaultCodePage) {
   for (const FieldDef& f : schema_.fields) fieldOffsets_.push_back(f.offset);
   for (int i = 0; i < schema_.keyFieldCount; ++i)
     keySize_ += schema_.fields[static_cast<std::size_t>(i)].size;
-  keyOrder_ = keySize_ > 0 ? KeyOrder::ByBytes : KeyOrder::None;
-  WalkChain();
 }
 
-void ParadoxTable::WalkChain() {
+void ParadoxTable::StartWalk() const {
+  chainChecked_ = false;
+  chain_.clear();
+  firstKeys_.clear();
   slots_.assign(static_cast<std::size_t>(header_.fileBlocks) + 1, -1);
-  const int capacity = (header_.blockSize - kBlockHeaderSize) / header_.recordSize;
-  std::uint64_t records = 0;
-  std::string previousKey;
-  std::string lastFirstKey;
-  for (std::uint16_t block = header_.firstBlock; block != 0;) {
-    if (block > header_.fileBlocks) Damaged("la chaîne de blocs sort du fichier");
-    if (slots_[block] >= 0) Damaged("la chaîne de blocs boucle");
-    const std::byte* bytes = LoadBlock(block);
-    const std::uint16_t next = ReadU16(bytes);
-    const int addDataSize = ReadS16(bytes + 4);
-    int count = 0;
-    if (addDataSize >= 0) {
-      if (addDataSize % header_.recordSize != 0)
-        Damaged("taille des données d'un bloc incohérente");
-      count = addDataSize / header_.recordSize + 1;
-      if (count > capacity) Damaged("un bloc annonce plus d'enregistrements qu'il n'en tient");
+  keyOrder_ = keySize_ > 0 ? KeyOrder::ByBytes : KeyOrder::None;
+  walkNext_ = header_.firstBlock;
+  walkRecords_ = 0;
+  walkLastKey_.clear();
+  walkLastFirstKey_.clear();
+}
+
+void ParadoxTable::WalkOneBlock() const {
+  const std::uint16_t block = walkNext_;
+  if (block == 0) {
+    if (walkRecords_ != header_.numRecords) {
+      Damaged("le nombre d'enregistrements de l'en-tête (" + std::to_string(header_.numRecords) +
+              ") ne correspond pas aux blocs (" + std::to_string(walkRecords_) + ")");
     }
-    slots_[block] = count;
-    chain_.push_back(ChainEntry{block, static_cast<std::uint16_t>(count)});
-    records += static_cast<std::uint64_t>(count);
-    if (keySize_ > 0 && count > 0) {
-      const std::byte* record = bytes + kBlockHeaderSize;
-      lastFirstKey = KeyBytes(record);
-      firstKeys_.push_back(lastFirstKey);
-      if (keyOrder_ == KeyOrder::ByBytes) {
-        // Each record's key must lie above the one before it, across blocks too.
-        const std::byte* previous =
-            previousKey.empty() ? nullptr : reinterpret_cast<const std::byte*>(previousKey.data());
-        for (int i = 0; i < count; ++i, record += header_.recordSize) {
-          if (previous != nullptr && !KeyBelow(previous, record)) {
-            keyOrder_ = KeyOrder::Unordered;
-            break;
-          }
-          previous = record;
-        }
-        previousKey.assign(reinterpret_cast<const char*>(previous),
-                           static_cast<std::size_t>(keySize_));
+    chainChecked_ = true;
+    return;
+  }
+  if (block > header_.fileBlocks) Damaged("la chaîne de blocs sort du fichier");
+  if (slots_[block] >= 0) Damaged("la chaîne de blocs boucle");
+  const std::byte* bytes = LoadBlock(block);
+  const std::uint16_t next = ReadU16(bytes);
+  const int addDataSize = ReadS16(bytes + 4);
+  int count = 0;
+  if (addDataSize >= 0) {
+    if (addDataSize % header_.recordSize != 0) Damaged("taille des données d'un bloc incohérente");
+    count = addDataSize / header_.recordSize + 1;
+    const int capacity = (header_.blockSize - kBlockHeaderSize) / header_.recordSize;
+    if (count > capacity) Damaged("un bloc annonce plus d'enregistrements qu'il n'en tient");
+  }
+  slots_[block] = count;
+  chain_.push_back(ChainEntry{block, static_cast<std::uint16_t>(count)});
+  walkRecords_ += static_cast<std::uint64_t>(count);
+  walkNext_ = next;
+  if (keySize_ == 0) return;
+  if (count == 0) {
+    // An empty block repeats the key before it, so the keys stay sorted; the search skips it.
+    firstKeys_.push_back(walkLastFirstKey_);
+    return;
+  }
+  const std::byte* records = bytes + kBlockHeaderSize;
+  walkLastFirstKey_ = KeyBytes(records);
+  firstKeys_.push_back(walkLastFirstKey_);
+  if (keyOrder_ == KeyOrder::ByBytes && !KeysAscend(records, count)) {
+    keyOrder_ = KeyOrder::Unordered;
+  }
+  walkLastKey_ = KeyBytes(records + static_cast<std::size_t>(count - 1) * header_.recordSize);
+}
+
+// Whether each record's key lies above the one before it, from the last record walked on.
+bool ParadoxTable::KeysAscend(const std::byte* records, int count) const {
+  const auto* last = reinterpret_cast<const std::byte*>(walkLastKey_.data());
+  const std::size_t size = static_cast<std::size_t>(header_.recordSize);
+  if (keySize_ > 8) {
+    const std::byte* previous = walkLastKey_.empty() ? nullptr : last;
+    for (int i = 0; i < count; ++i, records += size) {
+      if (previous != nullptr &&
+          std::memcmp(previous, records, static_cast<std::size_t>(keySize_)) >= 0) {
+        return false;
       }
-    } else if (keySize_ > 0) {
-      // An empty block repeats the key before it, so the keys stay sorted; the search skips it.
-      firstKeys_.push_back(lastFirstKey);
+      previous = records;
     }
-    block = next;
+    return true;
   }
-  if (records != header_.numRecords) {
-    Damaged("le nombre d'enregistrements de l'en-tête (" + std::to_string(header_.numRecords) +
-            ") ne correspond pas aux blocs (" + std::to_string(records) + ")");
+  // The first record of the table has nothing below it: a prefix of 0 is below every key but
+  // the all-zero one, which only a first record may hold.
+  std::uint64_t previous = 0;
+  int i = 0;
+  if (walkLastKey_.empty()) {
+    previous = KeyPrefix(records);
+    records += size;
+    i = 1;
+  } else {
+    std::uint64_t v = 0;
+    for (int b = 0; b < keySize_; ++b) v = (v << 8) | std::to_integer<std::uint64_t>(last[b]);
+    previous = v << (8 * (8 - keySize_));
   }
+  bool ascend = true;
+  if (header_.recordSize >= 8) {
+    // The loop of every scan's first pass: one load per key, the bytes past the key masked off.
+    const std::uint64_t mask = ~std::uint64_t{0} << (8 * (8 - keySize_));
+    for (; i < count; ++i, records += size) {
+      std::uint64_t key;
+      std::memcpy(&key, records, sizeof key);
+      if constexpr (std::endian::native == std::endian::little) key = __builtin_bswap64(key);
+      key &= mask;
+      ascend &= previous < key;
+      previous = key;
+    }
+    return ascend;
+  }
+  for (; i < count; ++i, records += size) {
+    const std::uint64_t key = KeyPrefix(records);
+    ascend &= previous < key;
+    previous = key;
+  }
+  return ascend;
 }
 
 std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
@@ -297,6 +373,7 @@ std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
 
 std::optional<RecordLocator> ParadoxTable::FindByKey(std::span<const Value> key) {
   if (keySize_ == 0) throw EDatabaseError(Prefix() + "la table n'a pas de clé primaire");
+  CheckChain();
   if (key.size() != static_cast<std::size_t>(schema_.keyFieldCount)) {
     throw EDatabaseError(Prefix() + "la clé primaire a " + std::to_string(schema_.keyFieldCount) +
                          " champ(s)");
@@ -337,6 +414,7 @@ void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> chan
   if (access_ != Access::ReadWrite) {
     throw EDatabaseError("La table " + name_ + " est ouverte en lecture seule");
   }
+  CheckChain();
   if (where.block == 0 || where.block > header_.fileBlocks || slots_[where.block] <= where.slot) {
     throw EDatabaseError(Prefix() + "enregistrement inexistant");
   }

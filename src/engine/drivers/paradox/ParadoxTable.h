@@ -75,10 +75,16 @@ class Table {
  public:
   enum class Access { ReadOnly, ReadWrite };
 
-  // Opens and fully validates a table (header, block chain, record count): a damaged or encrypted
-  // table, or one held open for writing by another program, is refused with an EDatabaseError
-  // naming the table. ReadWrite keeps other programs from writing it while it is open.
-  // defaultCodePage applies when the header names none.
+  // Opens a table and checks its header: a damaged or encrypted header, or a table held open for
+  // writing by another program, is refused with an EDatabaseError naming the table. ReadWrite
+  // keeps other programs from writing it while it is open. defaultCodePage applies when the
+  // header names none.
+  //
+  // The block chain (every block inside the file and visited once, each block's record count
+  // possible, their sum equal to the header's count) is checked by the first pass over the
+  // records, which reads the file once for both; a look-up by key or an update checks it in full
+  // before it uses it, and CheckChain checks it at once. So a damaged chain is refused before
+  // anything is written, and at the latest by the end of the first scan.
   static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
                                      int defaultCodePage = 1252);
   // The same through another file system (tests make its reads and writes fail), which must
@@ -110,13 +116,15 @@ class Table {
   // Calls visit(records, count, firstLocator) for each block in chain order, with the block's
   // records packed back to back (RecordSize() bytes each). The fast path for scans. The records
   // pointer is valid until the next visit; a failing read is an EDatabaseError naming the table.
+  // On the first pass, a damaged chain is an EDatabaseError raised once the damage is reached:
+  // the blocks before it may have been visited.
   template <typename Visit>
   void ForEachBlock(Visit&& visit) const {
-    for (std::size_t i = 0, n = BlockCount(); i < n; ++i) {
-      const BlockView b = BlockAt(i);
-      visit(b.records, b.count, b.first);
-    }
+    BlockView b;
+    for (std::size_t i = 0; NextBlock(i, b); ++i) visit(b.records, b.count, b.first);
   }
+  // Checks the whole block chain now, if no pass has done it yet (see Open).
+  virtual void CheckChain() const = 0;
   virtual int RecordSize() const = 0;
 
   // Decodes one field of a raw record; a blank field gives the null value. Numbers (N, $, @) are
@@ -164,12 +172,12 @@ class Table {
 
  protected:
   struct BlockView {
-    const std::byte* records;
-    std::size_t count;
+    const std::byte* records = nullptr;
+    std::size_t count = 0;
     RecordLocator first;
   };
-  virtual std::size_t BlockCount() const = 0;
-  virtual BlockView BlockAt(std::size_t chainIndex) const = 0;
+  // The block at chainIndex of the chain, for indexes taken in order from 0; false past the end.
+  virtual bool NextBlock(std::size_t chainIndex, BlockView& view) const = 0;
   std::vector<int> fieldOffsets_;  // set by the table once its schema is known
 };
 

@@ -1,0 +1,168 @@
+// The first-byte screen that selections of number comparisons start with: each way it runs on
+// this machine marks exactly the records its rule names, and selections through it return what
+// comparing the decoded values returns, for stored values of every kind.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "engine/sql/LeadByteScreen.h"
+#include "engine/sql/LocalDriver.h"
+#include "engine/sql/SqlTestTables.h"
+
+namespace patchpav::sql {
+namespace {
+
+using paradox::FieldType;
+using paradox::Table;
+using paradox::TableSchema;
+using testing::Field;
+using testing::FieldRanges;
+using testing::PatchFile;
+using testing::TableDirectory;
+
+TEST(LeadByteScreenTest, EveryKernelMarksWhatTheRuleNames) {
+  struct Layout {
+    std::size_t recordSize;
+    std::vector<int> offsets;  // fields of 8 bytes
+  };
+  const Layout layouts[] = {
+      {60, {4, 12, 20, 28, 36, 44, 52}},  // CPMAIN's key and seven amounts
+      {9, {1}},                           // records shorter than a vector
+      {33, {0, 25}},                      // odd offsets, fields straddling vector lanes
+      {101, {7, 50, 93}},
+      {8, {0}},
+  };
+  const std::pair<std::uint8_t, std::uint8_t> ranges[] = {{0x00, 0x7F}, {0x80, 0xFF}, {0x00, 0xFF},
+                                                          {0x3F, 0x3F}, {0x7F, 0x81}, {0x00, 0x00}};
+  // Bytes that sit on the edges of the ranges, and zeros to make blanks.
+  const std::uint8_t interesting[] = {0x00, 0x00, 0x00, 0x01, 0x3E, 0x3F, 0x40,
+                                      0x7E, 0x7F, 0x80, 0x81, 0xC0, 0xFE, 0xFF};
+  std::mt19937 random(7);
+  const auto kernels = LeadByteScreen::AvailableKernels();
+  ASSERT_FALSE(kernels.empty());
+  for (const Layout& layout : layouts) {
+    for (const auto& [low, high] : ranges) {
+      const LeadByteScreen screen(layout.offsets, layout.recordSize, low, high);
+      for (int trial = 0; trial < 40; ++trial) {
+        // Up to a full 2 KiB block, counts that leave every kind of tail.
+        const std::size_t count = 1 + random() % ((2048 - 6) / layout.recordSize);
+        std::vector<std::byte> records(count * layout.recordSize);
+        for (std::byte& b : records) {
+          b = std::byte{interesting[random() % std::size(interesting)]};
+        }
+        std::vector<std::uint32_t> expected;
+        for (std::size_t r = 0; r < count; ++r) {
+          bool passes = false;
+          for (int offset : layout.offsets) {
+            const auto* field = records.data() + r * layout.recordSize + offset;
+            const auto first = std::to_integer<std::uint8_t>(field[0]);
+            const auto second = std::to_integer<std::uint8_t>(field[1]);
+            passes = passes || (first >= low && first <= high && (first != 0 || second != 0));
+          }
+          if (passes) expected.push_back(static_cast<std::uint32_t>(r));
+        }
+        for (std::size_t k = 0; k < kernels.size(); ++k) {
+          std::vector<std::uint32_t> marked;
+          screen.MarkWith(kernels[k], records.data(), count, marked);
+          ASSERT_EQ(marked, expected) << "kernel " << k << ", record size " << layout.recordSize
+                                      << ", range " << int(low) << ".." << int(high);
+        }
+      }
+    }
+  }
+}
+
+std::string BigEndian(double value) {
+  // The stored form: big-endian, sign bit flipped for positives, every bit inverted for
+  // negatives.
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  bits = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+  std::string bytes(8, '\0');
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(bits >> (56 - 8 * i));
+  return bytes;
+}
+
+TEST(ScreenedSelectionTest, OrsOfComparisonsSelectWhatTheValuesSay) {
+  // Values of every kind, in stored form: the infinities, a NaN and a negative zero, which the
+  // encoder never writes, are patched into the file.
+  const double inf = std::numeric_limits<double>::infinity();
+  const double values[] = {-inf,     -1e300, -18, -1, -1e-300, -4.9e-324, -0.0,        0,
+                           4.9e-324, 1e-300, 0.5, 18, 1e300,   inf,       std::nan("")};
+  TableDirectory directory;
+  TableSchema schema;
+  schema.fields = {Field("ID", FieldType::Long, 4), Field("A", FieldType::Number, 8),
+                   Field("B", FieldType::Currency, 8), Field("L", FieldType::Alpha, 3),
+                   Field("C", FieldType::Number, 8)};
+  schema.keyFieldCount = 1;
+  const int kRows = 600;  // several blocks
+  std::mt19937 random(11);
+  std::vector<std::vector<double>> stored(kRows);  // NaN marks a blank
+  std::vector<std::vector<Value>> rows;
+  for (int id = 0; id < kRows; ++id) {
+    std::vector<Value> row{Value::Integer(id)};
+    for (int f = 0; f < 3; ++f) {
+      const bool blank = random() % 6 == 0;
+      stored[id].push_back(blank ? std::nan("") : values[random() % std::size(values)]);
+      row.push_back(blank ? Value() : Value::Float(1));  // patched below
+    }
+    row.insert(row.begin() + 3, Value::Text("x"));
+    rows.push_back(std::move(row));
+  }
+  const auto file = directory.Path() / "V.DB";
+  Table::Create(file, schema, rows);
+  std::vector<bool> blank(kRows * 3);
+  for (int id = 0; id < kRows; ++id) {
+    const auto ranges = FieldRanges(file, id);
+    const std::size_t fields[] = {1, 2, 4};
+    for (int f = 0; f < 3; ++f) {
+      blank[id * 3 + f] = rows[id][fields[f]].IsNull();
+      if (!blank[id * 3 + f]) PatchFile(file, ranges[fields[f]].first, BigEndian(stored[id][f]));
+    }
+  }
+
+  LocalDriver driver;
+  DriverParams params = driver.DefaultParams();
+  params["PATH"] = directory.Path().string();
+  const auto connection = driver.Connect(params);
+  const char* columns[] = {"A", "B", "C"};
+  const char* ops[] = {"<", "<=", ">", ">=", "="};
+  const double constants[] = {-1e300, -18, -1e-300, -4.9e-324, 0, 4.9e-324, 0.5, 18, 1e300};
+  for (int query = 0; query < 300; ++query) {
+    struct Test {
+      int column;
+      int op;
+      double constant;
+    };
+    std::vector<Test> tests(1 + random() % 3);
+    std::string sql = "SELECT ID FROM V WHERE ";
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+      tests[t] = {static_cast<int>(random() % 3), static_cast<int>(random() % 5),
+                  constants[random() % std::size(constants)]};
+      char constant[40];
+      std::snprintf(constant, sizeof constant, "%.17g", tests[t].constant);
+      sql += (t ? " OR " : "") + std::string(columns[tests[t].column]) + " " + ops[tests[t].op] +
+             " " + constant;
+    }
+    std::string expected;
+    for (int id = 0; id < kRows; ++id) {
+      bool any = false;
+      for (const Test& t : tests) {
+        if (blank[id * 3 + t.column]) continue;
+        const double x = stored[id][t.column];
+        const double c = t.constant;
+        const bool holds[] = {x<c, x <= c, x> c, x >= c, x == c};
+        any = any || holds[t.op];
+      }
+      if (any) expected += (expected.empty() ? "" : ";") + std::to_string(id);
+    }
+    ASSERT_EQ(testing::RenderRows(connection->Prepare(sql)->Open({}).rows), expected) << sql;
+  }
+}
+
+}  // namespace
+}  // namespace patchpav::sql
