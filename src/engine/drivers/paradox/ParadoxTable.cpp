@@ -203,12 +203,13 @@ class ParadoxTable final : public Table {
   mutable std::vector<ChainEntry> chain_;
   mutable std::vector<std::int32_t> slots_;
   mutable KeyOrder keyOrder_ = KeyOrder::None;
-  mutable std::vector<std::string> firstKeys_;
+  // The first key of each chain block, keySize_ bytes each, back to back; an empty block repeats
+  // the key before it (zeros before any), so the keys stay sorted and the search skips it.
+  mutable std::string firstKeys_;
   mutable bool chainChecked_ = false;
   mutable std::uint16_t walkNext_ = 0;  // the next block of the walk; 0 at the end of the chain
   mutable std::uint64_t walkRecords_ = 0;
-  mutable std::string walkLastKey_;       // the key of the last record walked
-  mutable std::string walkLastFirstKey_;  // the first key of the last block holding records
+  mutable std::string walkLastKey_;                        // the key of the last record walked
   std::unordered_map<std::string, RecordLocator> keyMap_;  // only for keys that do not ascend
   IndexedFields covered_;
   TableBlobs blobs_;  // memo and BLOb values longer than their leader, from the .MB
@@ -258,7 +259,6 @@ void ParadoxTable::StartWalk() const {
   walkNext_ = header_.firstBlock;
   walkRecords_ = 0;
   walkLastKey_.clear();
-  walkLastFirstKey_.clear();
 }
 
 void ParadoxTable::WalkOneBlock() const {
@@ -288,18 +288,25 @@ void ParadoxTable::WalkOneBlock() const {
   walkRecords_ += static_cast<std::uint64_t>(count);
   walkNext_ = next;
   if (keySize_ == 0) return;
+  const auto keySize = static_cast<std::size_t>(keySize_);
   if (count == 0) {
-    // An empty block repeats the key before it, so the keys stay sorted; the search skips it.
-    firstKeys_.push_back(walkLastFirstKey_);
+    if (firstKeys_.empty()) {
+      firstKeys_.append(keySize, '\0');
+    } else {
+      const std::string before = firstKeys_.substr(firstKeys_.size() - keySize);
+      firstKeys_ += before;
+    }
     return;
   }
   const std::byte* records = bytes + kBlockHeaderSize;
-  walkLastFirstKey_ = KeyBytes(records);
-  firstKeys_.push_back(walkLastFirstKey_);
+  firstKeys_.append(reinterpret_cast<const char*>(records), keySize);
   if (keyOrder_ == KeyOrder::ByBytes && !KeysAscend(records, count)) {
     keyOrder_ = KeyOrder::Unordered;
   }
-  walkLastKey_ = KeyBytes(records + static_cast<std::size_t>(count - 1) * header_.recordSize);
+  walkLastKey_.assign(
+      reinterpret_cast<const char*>(records + static_cast<std::size_t>(count - 1) *
+                                                  static_cast<std::size_t>(header_.recordSize)),
+      keySize);
 }
 
 // Whether each record's key lies above the one before it, from the last record walked on.
@@ -390,8 +397,17 @@ std::optional<RecordLocator> ParadoxTable::FindByKey(std::span<const Value> key)
   }
   if (keyOrder_ == KeyOrder::ByBytes) {
     // The last block whose first key is not above the key, skipping back over empty blocks.
-    std::size_t i = static_cast<std::size_t>(
-        std::upper_bound(firstKeys_.begin(), firstKeys_.end(), bytes) - firstKeys_.begin());
+    std::size_t lo = 0;
+    std::size_t hi = chain_.size();
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (firstKeys_.compare(mid * bytes.size(), bytes.size(), bytes) <= 0) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    std::size_t i = lo;
     while (i > 0 && chain_[i - 1].count == 0) --i;
     if (i == 0) return std::nullopt;
     return FindInBlock(chain_[i - 1].block, bytes);
