@@ -82,13 +82,15 @@ void MarkSse2(const LeadByteScreen& screen, const std::byte* records, std::size_
   const std::uint32_t* starts = screen.StartWords();
   std::size_t at = 0;
   for (; at + 17 <= bytes; at += 16) {
+    const std::uint32_t fieldStarts = (starts[at / 32] >> (at % 32)) & 0xFFFFu;
+    if (fieldStarts == 0) continue;  // a stretch of the record holding no compared field
     const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(records + at));
     const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(records + at + 1));
     const auto outside = static_cast<std::uint32_t>(
         _mm_movemask_epi8(_mm_cmpgt_epi8(_mm_add_epi8(first, shift), limit)));
     const auto blank = static_cast<std::uint32_t>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(first, second), zero)));
-    const std::uint32_t candidates = (starts[at / 32] >> (at % 32)) & 0xFFFFu & ~(outside | blank);
+    const std::uint32_t candidates = fieldStarts & ~(outside | blank);
     if (__builtin_expect(candidates != 0, 0)) MarkCandidates(screen, at, candidates, marked);
   }
   MarkTail(screen, records, at, bytes, marked);
@@ -106,6 +108,7 @@ __attribute__((target("avx2"))) void MarkAvx2(const LeadByteScreen& screen,
   const std::uint32_t* starts = screen.StartWords();
   std::size_t at = 0;
   for (; at + 33 <= bytes; at += 32) {
+    if (starts[at / 32] == 0) continue;  // a stretch of the record holding no compared field
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(records + at));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(records + at + 1));
     const auto outside = static_cast<std::uint32_t>(
