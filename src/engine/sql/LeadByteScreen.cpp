@@ -98,27 +98,61 @@ void MarkSse2(const LeadByteScreen& screen, const std::byte* records, std::size_
 #endif
 
 #if defined(PATCHPAV_SCREEN_AVX2)
-__attribute__((target("avx2"))) void MarkAvx2(const LeadByteScreen& screen,
-                                              const std::byte* records, std::size_t count,
-                                              std::vector<std::uint32_t>& marked) {
+// The bytes of 32 starting at p whose field, if one starts there, passes: first byte in range,
+// first two bytes not both zero. kSignRange: the range is 0x00..0x7F (the "below zero" of every
+// number), where the sign bit alone decides.
+template <bool kSignRange>
+__attribute__((target("avx2"))) inline std::uint32_t PassingAvx2(const std::byte* p, __m256i shift,
+                                                                 __m256i limit) {
+  const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+  std::uint32_t outside;
+  if constexpr (kSignRange) {
+    outside = static_cast<std::uint32_t>(_mm256_movemask_epi8(first));
+  } else {
+    outside = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_add_epi8(first, shift), limit)));
+  }
+  const auto blank = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+      _mm256_cmpeq_epi8(_mm256_or_si256(first, second), _mm256_setzero_si256())));
+  return ~(outside | blank);
+}
+
+// 64 bytes a turn, then 32, then the last field starts one by one. The loads one byte further on
+// stay inside the record area while at + 65 (at + 33) <= bytes.
+template <bool kSignRange>
+__attribute__((target("avx2"))) void MarkAvx2Range(const LeadByteScreen& screen,
+                                                   const std::byte* records, std::size_t count,
+                                                   std::vector<std::uint32_t>& marked) {
   const std::size_t bytes = count * screen.RecordSize();
   const __m256i shift = _mm256_set1_epi8(static_cast<char>(0x80 - screen.Low()));
   const __m256i limit = _mm256_set1_epi8(static_cast<char>(screen.Span() ^ 0x80));
-  const __m256i zero = _mm256_setzero_si256();
   const std::uint32_t* starts = screen.StartWords();
   std::size_t at = 0;
-  for (; at + 33 <= bytes; at += 32) {
-    if (starts[at / 32] == 0) continue;  // a stretch of the record holding no compared field
-    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(records + at));
-    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(records + at + 1));
-    const auto outside = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_add_epi8(first, shift), limit)));
-    const auto blank = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_or_si256(first, second), zero)));
-    const std::uint32_t candidates = starts[at / 32] & ~(outside | blank);
+  for (; at + 65 <= bytes; at += 64) {
+    const std::uint64_t fieldStarts = starts[at / 32] | std::uint64_t{starts[at / 32 + 1]} << 32;
+    if (fieldStarts == 0) continue;  // a stretch of the record holding no compared field
+    const std::uint64_t passing =
+        PassingAvx2<kSignRange>(records + at, shift, limit) |
+        std::uint64_t{PassingAvx2<kSignRange>(records + at + 32, shift, limit)} << 32;
+    const std::uint64_t candidates = fieldStarts & passing;
     if (__builtin_expect(candidates != 0, 0)) MarkCandidates(screen, at, candidates, marked);
   }
+  for (; at + 33 <= bytes; at += 32) {
+    const std::uint32_t candidates =
+        starts[at / 32] & PassingAvx2<kSignRange>(records + at, shift, limit);
+    if (candidates != 0) MarkCandidates(screen, at, candidates, marked);
+  }
   MarkTail(screen, records, at, bytes, marked);
+}
+
+void MarkAvx2(const LeadByteScreen& screen, const std::byte* records, std::size_t count,
+              std::vector<std::uint32_t>& marked) {
+  if (screen.Low() == 0x00 && screen.Span() == 0x7F) {
+    MarkAvx2Range<true>(screen, records, count, marked);
+  } else {
+    MarkAvx2Range<false>(screen, records, count, marked);
+  }
 }
 #endif
 

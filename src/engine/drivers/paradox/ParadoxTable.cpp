@@ -7,8 +7,10 @@
 // by key, an update or CheckChain finish the walk first if no scan has. What the walk learns is
 // kept small: the chain (block number, records) and, for a keyed table, the first key of each
 // block. Records stay on disk; scans read them window by window through the TableFile seam, so an
-// open table of a million rows holds about 2 MB, never the file. A look-up by key reads the one
-// block it needs.
+// open table of a million rows holds about 1 MB, never the file. A look-up by key reads the one
+// block it needs, found by binary search on the blocks' first keys once every record's key is
+// known to ascend along the chain. Only look-ups need that order: a walk made for a look-up checks
+// it on the way; after a walk made by a scan, the first look-up checks it in a pass of its own.
 //
 // States of the chain: unchecked (after Open, or after a walk that stopped on damage or on an
 // exception of the visitor: the next pass walks again from the start), being walked (chain_
@@ -21,7 +23,8 @@
 //  3. window_ holds the bytes of blocks [windowFirst_, windowFirst_ + windowBlocks_) as they are on
 //     disk (Update patches it after a successful write).
 //  4. With keyOrder_ == ByBytes, the records' key bytes ascend along the chain, so firstKeys_
-//     (one key per chain block) finds a record's block by binary search.
+//     (one key per chain block) finds a record's block by binary search. keyOrder_ is Unknown
+//     until a look-up has had the order checked.
 // States: open ReadOnly (Update refused) or ReadWrite (holding the file exclusively for writing).
 
 #include "engine/drivers/paradox/ParadoxTable.h"
@@ -119,7 +122,7 @@ class ParadoxTable final : public Table {
     std::uint16_t block;
     std::uint16_t count;
   };
-  enum class KeyOrder { None, ByBytes, Unordered };
+  enum class KeyOrder { None, Unknown, ByBytes, Unordered };
 
   std::string Prefix() const { return "Table " + name_ + " : "; }
   [[noreturn]] void Damaged(const std::string& reason) const {
@@ -172,6 +175,7 @@ class ParadoxTable final : public Table {
 
   void Load(int defaultCodePage);
   void StartWalk() const;
+  void CheckKeyOrder() const;
   void WalkOneBlock() const;
   bool KeysAscend(const std::byte* records, int count) const;
   std::string KeyBytes(const std::byte* record) const {
@@ -203,6 +207,7 @@ class ParadoxTable final : public Table {
   mutable std::vector<ChainEntry> chain_;
   mutable std::vector<std::int32_t> slots_;
   mutable KeyOrder keyOrder_ = KeyOrder::None;
+  mutable bool walkChecksKeys_ = false;  // set once look-ups need the key order
   // The first key of each chain block, keySize_ bytes each, back to back; an empty block repeats
   // the key before it (zeros before any), so the keys stay sorted and the search skips it.
   mutable std::string firstKeys_;
@@ -255,7 +260,9 @@ void ParadoxTable::StartWalk() const {
   chain_.clear();
   firstKeys_.clear();
   slots_.assign(static_cast<std::size_t>(header_.fileBlocks) + 1, -1);
-  keyOrder_ = keySize_ > 0 ? KeyOrder::ByBytes : KeyOrder::None;
+  keyOrder_ = keySize_ == 0     ? KeyOrder::None
+              : walkChecksKeys_ ? KeyOrder::ByBytes
+                                : KeyOrder::Unknown;
   walkNext_ = header_.firstBlock;
   walkRecords_ = 0;
   walkLastKey_.clear();
@@ -300,8 +307,10 @@ void ParadoxTable::WalkOneBlock() const {
   }
   const std::byte* records = bytes + kBlockHeaderSize;
   firstKeys_.append(reinterpret_cast<const char*>(records), keySize);
-  if (keyOrder_ == KeyOrder::ByBytes && !KeysAscend(records, count)) {
+  if (keyOrder_ != KeyOrder::ByBytes) return;
+  if (!KeysAscend(records, count)) {
     keyOrder_ = KeyOrder::Unordered;
+    return;
   }
   walkLastKey_.assign(
       reinterpret_cast<const char*>(records + static_cast<std::size_t>(count - 1) *
@@ -359,6 +368,31 @@ bool ParadoxTable::KeysAscend(const std::byte* records, int count) const {
   return ascend;
 }
 
+void ParadoxTable::CheckKeyOrder() const {
+  if (!chainChecked_) {
+    walkChecksKeys_ = true;
+    CheckChain();  // walks from the start, checking the keys on the way
+  }
+  if (keyOrder_ != KeyOrder::Unknown) return;
+  // The chain was walked by a scan: one pass over the keys, in chain order.
+  walkLastKey_.clear();
+  KeyOrder order = KeyOrder::ByBytes;
+  const auto keySize = static_cast<std::size_t>(keySize_);
+  for (const ChainEntry& entry : chain_) {
+    if (entry.count == 0) continue;
+    const std::byte* records = LoadBlock(entry.block) + kBlockHeaderSize;
+    if (!KeysAscend(records, entry.count)) {
+      order = KeyOrder::Unordered;
+      break;
+    }
+    walkLastKey_.assign(
+        reinterpret_cast<const char*>(records + static_cast<std::size_t>(entry.count - 1) *
+                                                    static_cast<std::size_t>(header_.recordSize)),
+        keySize);
+  }
+  keyOrder_ = order;
+}
+
 std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
                                                        const std::string& key) const {
   const std::byte* records = LoadOneBlock(block) + kBlockHeaderSize;
@@ -380,7 +414,7 @@ std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
 
 std::optional<RecordLocator> ParadoxTable::FindByKey(std::span<const Value> key) {
   if (keySize_ == 0) throw EDatabaseError(Prefix() + "la table n'a pas de clé primaire");
-  CheckChain();
+  CheckKeyOrder();
   if (key.size() != static_cast<std::size_t>(schema_.keyFieldCount)) {
     throw EDatabaseError(Prefix() + "la clé primaire a " + std::to_string(schema_.keyFieldCount) +
                          " champ(s)");
