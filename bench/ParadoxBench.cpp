@@ -56,9 +56,9 @@ TableSchema BenchSchema() {
   return s;
 }
 
-// CPMain_ID and the seven amounts of the demo base's rows, 5 % of them negative.
-Table::RowSource BenchRows(std::size_t rows) {
-  auto demo = std::make_shared<patchpav::demo::CpMainRows>(rows, 0.05, 7);
+// CPMain_ID and the seven amounts of the demo base's rows, the given share of them negative.
+Table::RowSource BenchRows(std::size_t rows, double negativeShare = 0.05) {
+  auto demo = std::make_shared<patchpav::demo::CpMainRows>(rows, negativeShare, 7);
   auto full = std::make_shared<std::vector<Value>>();
   return [demo, full](std::vector<Value>& row) {
     if (!demo->Next(*full)) return false;
@@ -68,12 +68,20 @@ Table::RowSource BenchRows(std::size_t rows) {
   };
 }
 
-std::filesystem::path TableOf(std::size_t rows) {
-  static std::map<std::size_t, std::filesystem::path> made;
-  auto& path = made[rows];
+// The table of the given size, 5 % of its rows negative unless said otherwise.
+std::filesystem::path TableOf(std::size_t rows, int negativePercent = 5) {
+  static std::map<std::pair<std::size_t, int>, std::filesystem::path> made;
+  auto& path = made[{rows, negativePercent}];
   if (path.empty()) {
-    path = BenchDir() / ("CPMAIN" + std::to_string(rows) + ".DB");
-    Table::CreateStreaming(path, BenchSchema(), BenchRows(rows), true);
+    std::string name = "CPMAIN";
+    name += std::to_string(rows);
+    if (negativePercent != 5) {
+      name += '_';
+      name += std::to_string(negativePercent);
+    }
+    name += ".DB";
+    path = BenchDir() / name;
+    Table::CreateStreaming(path, BenchSchema(), BenchRows(rows, negativePercent / 100.0), true);
   }
   return path;
 }
@@ -109,8 +117,10 @@ std::size_t SelectNegative(const Table& table,
 }
 
 // Open and select: opening checks the header, the selection's pass checks the block chain.
+// Arguments: rows, percentage of them negative.
 void BM_SelectNegative_Ours(benchmark::State& state) {
-  const auto path = TableOf(static_cast<std::size_t>(state.range(0)));
+  const auto path =
+      TableOf(static_cast<std::size_t>(state.range(0)), static_cast<int>(state.range(1)));
   std::size_t found = 0;
   for (auto _ : state) {
     found = SelectNegative(*Table::Open(path, Table::Access::ReadOnly));
@@ -124,7 +134,8 @@ void BM_SelectNegative_Ours(benchmark::State& state) {
 // The selection alone, on a table already open and walked (as a connection that keeps it open
 // sees it).
 void BM_SelectNegative_OursOpenTable(benchmark::State& state) {
-  const auto path = TableOf(static_cast<std::size_t>(state.range(0)));
+  const auto path =
+      TableOf(static_cast<std::size_t>(state.range(0)), static_cast<int>(state.range(1)));
   const auto table = Table::Open(path, Table::Access::ReadOnly);
   table->CheckChain();
   std::size_t found = 0;
@@ -338,14 +349,16 @@ void BM_OpenTableMemory(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_SelectNegative_Ours)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
+    ->Args({10000, 5})
+    ->Args({100000, 5})
+    ->Args({1000000, 5})
+    ->Args({1000000, 1})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectNegative_OursOpenTable)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
+    ->Args({10000, 5})
+    ->Args({100000, 5})
+    ->Args({1000000, 5})
+    ->Args({1000000, 1})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectNegative_ScreenKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
