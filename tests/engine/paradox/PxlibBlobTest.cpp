@@ -2,10 +2,6 @@
 // byte: values held in the record only, values sharing a block of the .MB, values with a block of
 // their own, blanks, and memo text in the table's code page.
 
-extern "C" {
-#include <paradox.h>
-}
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,6 +11,7 @@ extern "C" {
 #include "engine/drivers/paradox/CodePage.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/paradox/ParadoxTestSupport.h"
+#include "engine/paradox/PxlibFields.h"
 
 namespace patchpav::paradox {
 namespace {
@@ -47,16 +44,8 @@ void WriteWithPxlib(const std::filesystem::path& file, const TableSchema& schema
                     const std::vector<std::vector<Value>>& rows) {
   pxdoc_t* doc = PX_new();
   const int n = static_cast<int>(schema.fields.size());
-  auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * n, "test"));
   int recordSize = 0;
-  for (int i = 0; i < n; ++i) {
-    const FieldDef& f = schema.fields[static_cast<std::size_t>(i)];
-    fields[i].px_fname = PX_strdup(doc, f.name.c_str());
-    fields[i].px_ftype = static_cast<char>(f.type);
-    fields[i].px_flen = f.type == FieldType::Long ? 4 : f.size;
-    fields[i].px_fdc = 0;
-    recordSize += fields[i].px_flen;
-  }
+  pxfield_t* fields = testing::PxlibFields(doc, schema, recordSize);
   ASSERT_EQ(PX_create_file(doc, fields, n, file.c_str(), pxfFileTypNonIndexDB), 0);
   PX_set_parameter(doc, "tablename", "NOTES");
   PX_set_value(doc, "codepage", static_cast<float>(schema.codePage));

@@ -3,10 +3,6 @@
 // pxlib's own faults are worked around where they are known: its long getter reports a blank
 // Long/Date/Time as a value, and it reads memo fields only with their .MB file.
 
-extern "C" {
-#include <paradox.h>
-}
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -19,6 +15,7 @@ extern "C" {
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/paradox/AllTypesTable.h"
 #include "engine/paradox/ParadoxTestSupport.h"
+#include "engine/paradox/PxlibFields.h"
 
 namespace patchpav::paradox {
 namespace {
@@ -219,22 +216,8 @@ TEST(PxlibPeerTest, WeReadTheTablesPxlibWrites) {
     {
       pxdoc_t* doc = PX_new();
       const int n = static_cast<int>(schema.fields.size());
-      auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * n, "test"));
       int recordSize = 0;
-      for (int i = 0; i < n; ++i) {
-        const FieldDef& f = schema.fields[static_cast<std::size_t>(i)];
-        fields[i].px_fname = PX_strdup(doc, f.name.c_str());
-        fields[i].px_ftype = static_cast<char>(f.type);
-        fields[i].px_flen = f.type == FieldType::Alpha || f.type == FieldType::Bytes ? f.size
-                            : f.type == FieldType::Short                             ? 2
-                            : f.type == FieldType::Logical                           ? 1
-                            : (f.type == FieldType::Number || f.type == FieldType::Currency ||
-                               f.type == FieldType::Timestamp)
-                                ? 8
-                                : 4;
-        fields[i].px_fdc = 0;
-        recordSize += fields[i].px_flen;
-      }
+      pxfield_t* fields = testing::PxlibFields(doc, schema, recordSize);
       ASSERT_EQ(PX_create_file(doc, fields, n, file.c_str(), pxfFileTypNonIndexDB), 0);
       PX_set_parameter(doc, "tablename", "PXLIB");
       PX_set_value(doc, "codepage", static_cast<float>(codePage));
