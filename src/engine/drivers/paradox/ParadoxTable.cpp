@@ -189,7 +189,7 @@ class ParadoxTable final : public Table {
       // Eight bytes lie inside the record: one load, the bytes past the key masked off.
       std::memcpy(&v, key, sizeof v);
       if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-      return keySize_ == 8 ? v : v & ~(~std::uint64_t{0} >> (8 * keySize_));
+      return v & ~std::uint64_t{0} << (8 * (8 - keySize_));
     }
     for (int i = 0; i < 8; ++i)
       v = (v << 8) | (i < keySize_ ? std::to_integer<std::uint64_t>(key[i]) : 0);
@@ -347,19 +347,6 @@ bool ParadoxTable::KeysAscend(const std::byte* records, int count) const {
     previous = v << (8 * (8 - keySize_));
   }
   bool ascend = true;
-  if (header_.recordSize >= 8) {
-    // The loop of every scan's first pass: one load per key, the bytes past the key masked off.
-    const std::uint64_t mask = ~std::uint64_t{0} << (8 * (8 - keySize_));
-    for (; i < count; ++i, records += size) {
-      std::uint64_t key;
-      std::memcpy(&key, records, sizeof key);
-      if constexpr (std::endian::native == std::endian::little) key = __builtin_bswap64(key);
-      key &= mask;
-      ascend &= previous < key;
-      previous = key;
-    }
-    return ascend;
-  }
   for (; i < count; ++i, records += size) {
     const std::uint64_t key = KeyPrefix(records);
     ascend &= previous < key;

@@ -148,14 +148,6 @@ class Table {
     return value;
   }
 
-  // True when a Number/Currency field holds a value below zero (not blank, not -0.0). Tests one
-  // byte for the common case, as positives carry the sign bit set: the fast path of "< 0" filters.
-  bool IsNegativeNumber(const std::byte* record, int field) const {
-    const std::byte first = record[fieldOffsets_[static_cast<std::size_t>(field)]];
-    if ((std::to_integer<unsigned>(first) & 0x80u) != 0) return false;
-    return DecodeDouble(record, field) < 0;
-  }
-
   // Finds a record by its primary key (one value per key field) without scanning the table.
   virtual std::optional<RecordLocator> FindByKey(std::span<const Value> key) = 0;
 
