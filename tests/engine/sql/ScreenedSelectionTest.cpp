@@ -35,6 +35,9 @@ TEST(LeadByteScreenTest, EveryKernelMarksWhatTheRuleNames) {
       {33, {0, 25}},                      // odd offsets, fields straddling vector lanes
       {101, {7, 50, 93}},
       {8, {0}},
+      {90, {5, 13, 21, 29}},  // every field on an odd byte of an even-sized record
+      {46, {0, 30}},
+      {64, {1, 8}},  // fields of both parities
   };
   const std::pair<std::uint8_t, std::uint8_t> ranges[] = {{0x00, 0x7F}, {0x80, 0xFF}, {0x00, 0xFF},
                                                           {0x3F, 0x3F}, {0x7F, 0x81}, {0x00, 0x00}};
