@@ -131,7 +131,7 @@ void RecordFilter::Flatten() {
   std::vector<NumberTest> tests;
   for (const Node* leaf : leaves) {
     if (leaf->kind != Node::Kind::NumberField || std::isnan(leaf->number)) return;
-    NumberTest test{leaf->offset, leaf->op, StoredForm(leaf->number)};
+    NumberTest test{leaf->offset, leaf->op, StoredForm(leaf->number), leaf->number};
     if (test.key == order.zero) {
       // A stored negative zero equals zero but sorts just below it: ">= 0" starts at its
       // stored form, and "= 0", which would have to look at two forms, stays exact.
@@ -247,7 +247,7 @@ void RecordFilter::SelectInBlock(const std::byte* records, std::size_t count,
     // The screen's candidates are confirmed in place.
     std::size_t kept = 0;
     for (const std::uint32_t i : matches) {
-      if (Matches(records + i * recordSize)) matches[kept++] = i;
+      if (MatchesFlat(records + i * recordSize)) matches[kept++] = i;
     }
     matches.resize(kept);
     return;
@@ -285,10 +285,26 @@ void RecordFilter::SelectInBlock(const std::byte* records, std::size_t count,
     }
   }
   // Comparing stored forms never misses a match, but a few stored values (a NaN, a negative
-  // zero, a blank under "<>") can seem to match; the exact path has the last word on each.
+  // zero, a blank under "<>") can seem to match; the exact comparison has the last word on each.
   for (std::size_t i = 0; i < count; ++i) {
-    if (selected[i]) confirm(i);
+    if (selected[i] && MatchesFlat(records + i * recordSize)) {
+      matches.push_back(static_cast<std::uint32_t>(i));
+    }
   }
+}
+
+bool RecordFilter::MatchesFlat(const std::byte* record) const {
+  // As Evaluate has it: a blank field compares as unknown, so it never makes a test hold; an OR
+  // holds when one test holds, an AND when every test does.
+  for (const NumberTest& test : flat_) {
+    const std::byte* bytes = record + test.offset;
+    std::uint64_t raw;
+    std::memcpy(&raw, bytes, sizeof raw);
+    const bool holds = raw != 0 && CompareDoubles(test.op, paradox::DecodeDoubleBytes(bytes),
+                                                  test.number) == Truth::True;
+    if (holds == flatAny_) return flatAny_;
+  }
+  return !flatAny_;
 }
 
 std::size_t RecordFilter::Compile(const Condition& condition) {

@@ -57,6 +57,7 @@ class RecordFilter {
     int offset;
     CompareOp op;
     std::uint64_t key;
+    double number;  // the exact comparison's, which the key only approaches
   };
 
   std::size_t Compile(const Condition& condition);
@@ -67,6 +68,8 @@ class RecordFilter {
                  std::size_t recordSize, std::uint8_t* selected) const;
   std::size_t CompileComparison(const Condition& condition);
   Truth Evaluate(std::size_t node, const std::byte* record) const;
+  // Matches for a condition that flat_ holds whole: the same answer without walking the tree.
+  bool MatchesFlat(const std::byte* record) const;
 
   const paradox::Table& table_;
   std::span<const Value> parameters_;
