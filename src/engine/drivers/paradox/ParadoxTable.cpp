@@ -259,6 +259,10 @@ void ParadoxTable::StartWalk() const {
   chainChecked_ = false;
   chain_.clear();
   firstKeys_.clear();
+  // The chain holds at most every block of the file: room for it once, not by doubling.
+  chain_.reserve(header_.fileBlocks);
+  firstKeys_.reserve(static_cast<std::size_t>(header_.fileBlocks) *
+                     static_cast<std::size_t>(keySize_));
   slots_.assign(static_cast<std::size_t>(header_.fileBlocks) + 1, -1);
   keyOrder_ = keySize_ == 0     ? KeyOrder::None
               : walkChecksKeys_ ? KeyOrder::ByBytes
