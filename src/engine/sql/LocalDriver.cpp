@@ -5,6 +5,8 @@
 
 #include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
+#include "engine/drivers/paradox/CodePage.h"
+#include "engine/drivers/paradox/LanguageDriver.h"
 #include "engine/sql/LocalStatements.h"
 
 namespace patchpav::sql {
@@ -22,16 +24,13 @@ std::filesystem::path PathFromUtf8(const std::string& text) {
 }  // namespace
 
 std::optional<int> LanguageDriverCodePage(const std::string& name) {
-  static const std::pair<const char*, int> kDrivers[] = {
-      {"ascii", 437},     {"intl", 437},      {"swedfin", 437},   {"intl850", 850},
-      {"spanish", 850},   {"ANSIINTL", 1252}, {"ANSII850", 1252}, {"ANSISPAN", 1252},
-      {"ANSISWFN", 1252}, {"DBWINUS0", 1252}, {"DBWINWE0", 1252}, {"BLLT1FR0", 1252},
-      {"BLLT1DE0", 1252}, {"BLLT1US0", 1252}};
   if (name.empty()) return std::nullopt;
-  for (const auto& [driver, codePage] : kDrivers) {
-    if (EqualsIgnoreCase(name, driver)) return codePage;
+  const std::optional<int> codePage = paradox::LanguageDriverCodePage(name);
+  if (!codePage) throw EDatabaseError("Pilote de langue inconnu : " + name);
+  if (!paradox::IsSupportedCodePage(*codePage)) {
+    throw EDatabaseError("Pilote de langue non pris en charge : " + name);
   }
-  throw EDatabaseError("Pilote de langue inconnu : " + name);
+  return codePage;
 }
 
 LocalConnection::LocalConnection(const std::filesystem::path& directory,

@@ -35,10 +35,10 @@ class LocalDriver : public Driver {
   std::unique_ptr<DriverConnection> Connect(const DriverParams& params) override;
 };
 
-// The code page of a language driver name, without regard to letter case: "ascii", "intl",
-// "swedfin" 437; "intl850", "spanish" 850; "ANSIINTL", "ANSII850",
-// "ANSISPAN", "ANSISWFN", "DBWINUS0", "DBWINWE0", "BLLT1FR0", "BLLT1DE0", "BLLT1US0" 1252.
-// An empty name is nullopt (the table layer's default); an unknown one an EDatabaseError.
+// The code page of a language driver name, as tables name their own (paradox/LanguageDriver.h):
+// "intl" 437, "ascii" and "intl850" 850, "ANSIINTL" and "BLLT1FR0" 1252... An empty name is
+// nullopt (the table layer's default); an unknown one, or one whose code page we cannot decode,
+// an EDatabaseError.
 std::optional<int> LanguageDriverCodePage(const std::string& name);
 
 }  // namespace patchpav::sql

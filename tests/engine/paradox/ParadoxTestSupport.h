@@ -3,10 +3,12 @@
 // Helpers shared by the Paradox driver's tests: a private directory, whole-file bytes, a full
 // decode of a table, and a file system whose Nth read, write or flush fails.
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,19 @@ inline std::vector<char> FileBytes(const std::filesystem::path& path) {
 inline void WriteFileBytes(const std::filesystem::path& path, const std::vector<char>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Puts another language driver's name in place of pxlib's "ANSIINTL", which pxlib always writes
+// whatever the code page it is given (the name says which code page the text is in).
+inline void RenameLanguageDriver(const std::filesystem::path& path, const std::string& name) {
+  std::vector<char> bytes = FileBytes(path);
+  const std::string ansi = std::string("ANSIINTL") + '\0';
+  const auto at = std::search(bytes.begin(), bytes.end(), ansi.begin(), ansi.end());
+  if (at == bytes.end() || name.size() >= ansi.size())
+    throw std::runtime_error("no name to replace");
+  std::fill_n(at, ansi.size(), '\0');
+  std::copy(name.begin(), name.end(), at);
+  WriteFileBytes(path, bytes);
 }
 
 inline std::vector<std::vector<Value>> ReadAllRows(const Table& table) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/core/Errors.h"
+#include "engine/drivers/paradox/LanguageDriver.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/paradox/AllTypesTable.h"
 #include "engine/paradox/ParadoxTestSupport.h"
@@ -83,15 +84,70 @@ TEST(TableRoundTripTest, AlphaTextUsesTheTableCodePageOrTheDefault) {
     EXPECT_EQ(ReadAllRows(*table)[0][0], Value::Text("é"));
     EXPECT_NE(std::find(bytes.begin(), bytes.end(), static_cast<char>(c.storedE)), bytes.end());
   }
-  // A table that names no code page (0 in the header) is read with the default given to Open.
-  auto bytes = testing::FileBytes(dir / "CP.DB");
-  bytes[0x6A] = 0;
-  bytes[0x6B] = 0;
-  testing::WriteFileBytes(dir / "CP.DB", bytes);
-  EXPECT_EQ(ReadAllRows(*Table::Open(dir / "CP.DB", Table::Access::ReadOnly, 1252))[0][0],
-            Value::Text("é"));
-  EXPECT_EQ(ReadAllRows(*Table::Open(dir / "CP.DB", Table::Access::ReadOnly, 850))[0][0],
-            Value::Text("Ú"));
+}
+
+// The code page comes from the language driver's name when we know it, else from the header's
+// code-page word, else from the default given to Open. The text is the one a real table holds in
+// HP Roman-8 (bytes EB F8 BE F4), which Windows-1252 would show as "ëø¾ô".
+TEST(TableRoundTripTest, LanguageDriverNameGivesTheCodePage) {
+  const std::string roman8 = "\xEB\xF8\xBE\xF4";
+  struct Case {
+    const char* name;  // replaces "ANSIINTL" after the field numbers
+    int word;          // the header's code-page word
+    int defaultCodePage;
+    int codePage;
+    const char* text;
+  } cases[] = {
+      {"BLROM800", 0, 1252, kHpRoman8, "Š½ƒ¶"},
+      {"blrom800", 1252, 1252, kHpRoman8, "Š½ƒ¶"},  // the name wins, in any case
+      {"ANSIINTL", 0, 850, 1252, "ëø¾ô"},
+      {"DB850FR0", 1252, 1252, 850, "Ù°¥¶"},
+      {"DB437US0", 0, 1252, 437, "δ°╛⌠"},
+      {"NOSUCHLD", 850, 1252, 850, "Ù°¥¶"},  // unknown: the word, as before
+      {"NOSUCHLD", 0, 1252, 1252, "ëø¾ô"},   // unknown and no word: the default
+      {"", 0, 850, 850, "Ù°¥¶"},
+  };
+  TempDir dir;
+  TableSchema s;
+  s.fields = {Field("Libelle", FieldType::Alpha, 10)};
+  Table::Create(dir / "LD.DB", s, std::vector<std::vector<Value>>{{Value::Text("x")}});
+  const auto original = testing::FileBytes(dir / "LD.DB");
+  const std::string ansi = "ANSIINTL";
+  const auto nameAt = std::search(original.begin(), original.end(), ansi.begin(), ansi.end());
+  const auto textAt = std::find(original.begin() + 0x800, original.end(), 'x');
+  ASSERT_NE(nameAt, original.end());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.word));
+    auto bytes = original;
+    std::fill_n(bytes.begin() + (nameAt - original.begin()), ansi.size(), '\0');
+    std::copy_n(c.name, std::strlen(c.name), bytes.begin() + (nameAt - original.begin()));
+    bytes[0x6A] = static_cast<char>(c.word & 0xFF);
+    bytes[0x6B] = static_cast<char>(c.word >> 8);
+    std::copy(roman8.begin(), roman8.end(), bytes.begin() + (textAt - original.begin()));
+    testing::WriteFileBytes(dir / "LD.DB", bytes);
+    const auto table = Table::Open(dir / "LD.DB", Table::Access::ReadOnly, c.defaultCodePage);
+    EXPECT_EQ(table->Schema().codePage, c.codePage);
+    EXPECT_EQ(ReadAllRows(*table)[0][0], Value::Text(c.text));
+  }
+}
+
+// A table we create in HP Roman-8 carries 0 as its code-page word and the driver's name, as the
+// desktop product writes it.
+TEST(TableRoundTripTest, HpRoman8TablesAreWrittenAsTheDesktopProductWritesThem) {
+  TempDir dir;
+  TableSchema s;
+  s.codePage = kHpRoman8;
+  s.fields = {Field("Libelle", FieldType::Alpha, 10)};
+  Table::Create(dir / "R8.DB", s, std::vector<std::vector<Value>>{{Value::Text("Š½ƒ¶")}});
+  const auto bytes = testing::FileBytes(dir / "R8.DB");
+  EXPECT_EQ(bytes[0x6A], 0);
+  EXPECT_EQ(bytes[0x6B], 0);
+  const std::string name = std::string("BLROM800") + '\0';
+  EXPECT_NE(std::search(bytes.begin(), bytes.end(), name.begin(), name.end()), bytes.end());
+  const std::string text = "\xEB\xF8\xBE\xF4";
+  EXPECT_NE(std::search(bytes.begin() + 0x800, bytes.end(), text.begin(), text.end()), bytes.end());
+  EXPECT_EQ(ReadAllRows(*Table::Open(dir / "R8.DB", Table::Access::ReadOnly))[0][0],
+            Value::Text("Š½ƒ¶"));
 }
 
 TEST(TableRoundTripTest, CreateRefusesWhatItCannotWrite) {

@@ -172,12 +172,14 @@ TEST(LocalDriverTest, ParametersAndConnectionFaults) {
 
 TEST(LocalDriverTest, LanguageDriversGiveTheirCodePage) {
   const std::pair<const char*, std::optional<int>> cases[] = {
-      {"", std::nullopt}, {"intl", 437},      {"ascii", 437},     {"INTL", 437},
-      {"intl850", 850},   {"ANSIINTL", 1252}, {"DBWINWE0", 1252}, {"bllt1fr0", 1252}};
+      {"", std::nullopt}, {"intl", 437},      {"ascii", 850},     {"INTL", 437},
+      {"intl850", 850},   {"ANSIINTL", 1252}, {"DBWINWE0", 1252}, {"bllt1fr0", 1252},
+      {"DB437FR0", 437},  {"BLROM800", 1051}};
   for (const auto& [name, codePage] : cases) {
     EXPECT_EQ(LanguageDriverCodePage(name), codePage) << name;
   }
-  EXPECT_THROW(LanguageDriverCodePage("nordan"), EDatabaseError);
+  EXPECT_THROW(LanguageDriverCodePage("nordan"), EDatabaseError);  // 865: no table for it
+  EXPECT_THROW(LanguageDriverCodePage("klingon"), EDatabaseError);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 namespace patchpav::paradox {
 
-bool IsSupportedCodePage(int codePage);  // 437, 850, 1252
+bool IsSupportedCodePage(int codePage);  // 437, 850, 1252, HP Roman-8 (LanguageDriver.h)
 
 // Bytes of the code page to UTF-8. A byte above 0x7F in a code page we do not know is an
 // EDatabaseError naming the code page (plain ASCII passes in every code page).

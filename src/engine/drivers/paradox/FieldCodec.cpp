@@ -39,20 +39,22 @@ std::string TrimmedBytes(const std::byte* p, int size) {
   return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(length));
 }
 
-Value DecodeBcd(const std::byte* p) {
-  const auto head = std::to_integer<unsigned>(p[0]);
-  const bool negative = (head & 0x80) == 0;
-  const int decimals = static_cast<int>(head & 0x3F);
-  if (decimals > kBcdDigits) throw EDatabaseError("valeur BCD invalide");
-  std::string text = negative ? "-" : "";
+// The decimals come from the field's descriptor: the low bits of the first byte repeat them in
+// the tables pxlib writes, but a negative value may carry them complemented (as every other byte
+// of it is), so they are not read there. Bit 7 of the first byte is the sign (set: positive).
+Value DecodeBcd(const std::byte* p, int decimals) {
+  const bool negative = (std::to_integer<unsigned>(p[0]) & 0x80) == 0;
+  std::string text = negative ? "-0." : "0.";
   for (int i = 0; i < kBcdDigits; ++i) {
     auto b = std::to_integer<unsigned>(p[1 + i / 2]);
     if (negative) b ^= 0xFF;
     const unsigned digit = (i % 2 == 0) ? b >> 4 : b & 0x0F;
     if (digit > 9) throw EDatabaseError("valeur BCD invalide");
-    if (i == kBcdDigits - decimals) text += '.';
     text += static_cast<char>('0' + digit);
   }
+  // Read as 0.<32 digits> and scaled by a power of ten, the text is parsed once whatever the
+  // width: strtod rounds the whole mantissa correctly, and the exponent moves the point.
+  text += "e" + std::to_string(kBcdDigits - decimals);
   return Value::Float(std::strtod(text.c_str(), nullptr));
 }
 
@@ -104,6 +106,9 @@ void EncodeBcd(double d, int decimals, std::byte* out) {
   for (const char* c = text; *c; ++c) {
     if (*c >= '0' && *c <= '9') digits += *c;
   }
+  // The integer part's leading zeros hold nothing: 0.123 fits a field of 32 decimals.
+  const std::size_t lead = digits.find_first_not_of('0');
+  digits.erase(0, std::min(lead, digits.size() - static_cast<std::size_t>(decimals)));
   if (digits.size() > static_cast<std::size_t>(kBcdDigits)) {
     throw EDatabaseError("valeur " + std::string(text) + " trop grande pour le champ BCD");
   }
@@ -177,7 +182,7 @@ Value DecodeField(const std::byte* p, const FieldDef& field, int codePage) {
     case FieldType::Timestamp:
       return Value::Float(DecodeDoubleBytes(p));
     case FieldType::Bcd:
-      return DecodeBcd(p);
+      return DecodeBcd(p, field.decimals);
     case FieldType::Memo:
     case FieldType::Blob:
     case FieldType::FormattedMemo:

@@ -37,6 +37,7 @@
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/BlobFile.h"
 #include "engine/drivers/paradox/FieldCodec.h"
+#include "engine/drivers/paradox/LanguageDriver.h"
 #include "engine/drivers/paradox/SecondaryIndexes.h"
 #include "engine/drivers/paradox/TableFile.h"
 #include "engine/drivers/paradox/TableHeader.h"
@@ -249,7 +250,12 @@ void ParadoxTable::Load(int defaultCodePage) {
     Damaged(e.what());
   }
   schema_ = header_.schema;
-  schema_.codePage = header_.namedCodePage != 0 ? header_.namedCodePage : defaultCodePage;
+  // The language driver's name says what the text was written in, even where the code-page word
+  // is 0 or says otherwise; a name we do not know leaves the word, then the engine's setting.
+  const std::optional<int> named = LanguageDriverCodePage(header_.languageDriver);
+  schema_.codePage = named                        ? *named
+                     : header_.namedCodePage != 0 ? header_.namedCodePage
+                                                  : defaultCodePage;
   for (const FieldDef& f : schema_.fields) fieldOffsets_.push_back(f.offset);
   for (int i = 0; i < schema_.keyFieldCount; ++i)
     keySize_ += schema_.fields[static_cast<std::size_t>(i)].size;

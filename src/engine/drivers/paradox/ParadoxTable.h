@@ -53,7 +53,7 @@ struct FieldDef {
 struct TableSchema {
   std::vector<FieldDef> fields;
   int keyFieldCount = 0;   // the first keyFieldCount fields form the primary key
-  int codePage = 1252;     // code page of Alpha fields
+  int codePage = 1252;     // code page of Alpha fields (kHpRoman8 for HP Roman-8)
   int fileVersion = 0x0C;  // 0x09 Paradox 4, 0x0B Paradox 5, 0x0C Paradox 7
   // Index of a field by name, ignoring letter case; nullopt when the table has none.
   std::optional<int> FindField(std::string_view name) const;
@@ -77,8 +77,9 @@ class Table {
 
   // Opens a table and checks its header: a damaged or encrypted header, or a table held open for
   // writing by another program, is refused with an EDatabaseError naming the table. ReadWrite
-  // keeps other programs from writing it while it is open. defaultCodePage applies when the
-  // header names none.
+  // keeps other programs from writing it while it is open. The code page of the text comes from
+  // the language driver the header names (LanguageDriver.h), else from the header's code-page
+  // word; defaultCodePage applies when the header gives neither.
   //
   // The block chain (every block inside the file and visited once, each block's record count
   // possible, their sum equal to the header's count) is checked by the first pass over the

@@ -4,6 +4,7 @@
 
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/FieldCodec.h"
+#include "engine/drivers/paradox/LanguageDriver.h"
 
 namespace patchpav::paradox {
 namespace {
@@ -53,6 +54,20 @@ VariablePart ReadVariablePart(std::span<const std::byte> header, int numFields, 
   (void)encrypted;
   part.fieldNumbers = at;
   return part;
+}
+
+// The language driver's name that ends the variable part, after the field numbers; empty when
+// there is none to read (a header too short, or bytes that are no name).
+std::string LanguageDriverAt(std::span<const std::byte> header, std::size_t at) {
+  constexpr std::size_t kLongestName = 31;
+  std::string name;
+  for (; at < header.size(); ++at) {
+    const auto c = std::to_integer<unsigned char>(header[at]);
+    if (c == 0) return name;
+    if (c < 0x20 || c > 0x7E || name.size() == kLongestName) return {};
+    name += static_cast<char>(c);
+  }
+  return {};
 }
 
 }  // namespace
@@ -126,6 +141,8 @@ DataHeader ParseDataHeader(std::span<const std::byte> header, std::uint64_t file
   }
   if (offset != d.recordSize) Damaged("les champs ne font pas la taille d'un enregistrement");
   d.namedCodePage = version >= 5 ? ReadU16(h + 0x6A) : 0;
+  d.languageDriver = LanguageDriverAt(header.first(d.headerSize),
+                                      part.fieldNumbers + 2 * static_cast<std::size_t>(numFields));
   return d;
 }
 
@@ -180,7 +197,7 @@ std::vector<std::byte> BuildDataHeader(const TableSchema& schema, int recordSize
   const int n = static_cast<int>(schema.fields.size());
   const int version = schema.fileVersion;
   const bool ansi = schema.codePage == 1252;
-  const std::string sortOrder = ansi ? "ANSIINTL" : "intl";
+  const std::string sortOrder = LanguageDriverName(schema.codePage);
 
   // The variable part first, so the header knows its size.
   std::vector<std::byte> var;
@@ -220,7 +237,9 @@ std::vector<std::byte> BuildDataHeader(const TableSchema& schema, int recordSize
   WriteU16(&h[0x5A], 0x0100u | static_cast<std::uint32_t>(version));
   WriteU16(&h[0x64], static_cast<std::uint32_t>(n + 1));
   WriteU16(&h[0x66], static_cast<std::uint32_t>(fieldNumbers - 0x58));
-  WriteU16(&h[0x6A], static_cast<std::uint32_t>(schema.codePage));
+  // A code page without a Windows number is known by the language driver's name alone.
+  WriteU16(&h[0x6A],
+           schema.codePage == kHpRoman8 ? 0u : static_cast<std::uint32_t>(schema.codePage));
   h[0x6C] = std::byte{1};
   h[0x6D] = std::byte{1};
   WriteU16(&h[0x6E], static_cast<std::uint32_t>(used - 0x60 + 1));

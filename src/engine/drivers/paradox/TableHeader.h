@@ -53,8 +53,9 @@ struct DataHeader {
   std::uint32_t numRecords = 0;
   std::uint16_t fileBlocks = 0;
   std::uint16_t firstBlock = 0;
-  int namedCodePage = 0;  // 0 when the header names none
-  TableSchema schema;     // fields with their offsets, key count, file version
+  int namedCodePage = 0;       // 0 when the header names none
+  std::string languageDriver;  // the name after the field numbers; empty when none
+  TableSchema schema;          // fields with their offsets, key count, file version
 };
 
 // Bytes of the header that the header claims (u16 at 0x02); needs the first 4 bytes.
