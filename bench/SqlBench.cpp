@@ -103,7 +103,7 @@ void SelectNegative(benchmark::State& state) {
   const auto selection = connection->Prepare(kSelection);
   std::size_t rows = 0;
   for (auto _ : state) {
-    rows = selection->Open({}).rows.size();
+    rows = selection->Open({}).RowCount();
     benchmark::DoNotOptimize(rows);
   }
   state.counters["rows"] = static_cast<double>(rows);
@@ -115,7 +115,7 @@ void SelectNegativeFresh(benchmark::State& state) {
   std::size_t rows = 0;
   for (auto _ : state) {
     const auto connection = Connect(directory);
-    rows = connection->Prepare(kSelection)->Open({}).rows.size();
+    rows = connection->Prepare(kSelection)->Open({}).RowCount();
     benchmark::DoNotOptimize(rows);
   }
   state.counters["rows"] = static_cast<double>(rows);
@@ -132,7 +132,7 @@ void SelectionMemory(benchmark::State& state) {
     const auto connection = Connect(directory);
     const patchpav::ResultSet result = connection->Prepare(kSelection)->Open({});
     held = static_cast<double>(mallinfo2().uordblks - before);
-    rows = static_cast<double>(result.rows.size());
+    rows = static_cast<double>(result.RowCount());
   }
   state.counters["heap_bytes"] = held;
   state.counters["rows"] = rows;
@@ -146,7 +146,7 @@ void SelectNegativeKeysOnly(benchmark::State& state) {
   sql.replace(sql.find('*'), 1, "CPMain_ID");
   sql.erase(sql.find("\r\nORDER BY"));
   const auto selection = connection->Prepare(sql);
-  for (auto _ : state) benchmark::DoNotOptimize(selection->Open({}).rows.size());
+  for (auto _ : state) benchmark::DoNotOptimize(selection->Open({}).RowCount());
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 

@@ -93,7 +93,7 @@ void TQuery::Open() {
   result_ = statement_->Open(values);
   open_ = true;
   row_ = 0;
-  eof_ = result_.rows.empty();
+  eof_ = result_.RowCount() == 0;
 }
 
 void TQuery::Close() {
@@ -120,7 +120,7 @@ void TQuery::Next() {
   RequireOpen();
   if (eof_) return;
   // Past the last row the query stays on it, with Eof set.
-  if (row_ + 1 < result_.rows.size()) {
+  if (row_ + 1 < result_.RowCount()) {
     ++row_;
   } else {
     eof_ = true;
@@ -131,16 +131,15 @@ bool TQuery::Eof() const { return !open_ || eof_; }
 
 std::size_t TQuery::RecordCount() const {
   RequireOpen();
-  return result_.rows.size();
+  return result_.RowCount();
 }
 
 TField TQuery::FieldByName(const std::string& name) const {
   RequireOpen();
   for (std::size_t i = 0; i < result_.columns.size(); ++i) {
     if (!EqualsIgnoreCase(result_.columns[i], name)) continue;
-    if (result_.rows.empty()) return TField(result_.columns[i], Value());
-    const std::vector<Value>& row = result_.rows[row_];
-    return TField(result_.columns[i], i < row.size() ? row[i] : Value());
+    if (result_.RowCount() == 0) return TField(result_.columns[i], Value());
+    return TField(result_.columns[i], result_.At(row_, i));
   }
   throw EDatabaseError("Champ '" + name + "' non trouvé");
 }

@@ -15,10 +15,39 @@ namespace patchpav {
 // Paradox bases, "MSSQL" for SQL Server); the engine hands it the alias's parameters, with the
 // connection's own parameter lines applied over them, and runs statements through it.
 
-// The rows of a SELECT, read whole: the record count is known as soon as the query is open.
+// Rows that a driver has selected but decodes only when a value is read, so that a value nobody
+// reads cannot fail the statement. A value that cannot be decoded is an EDatabaseError naming
+// the table, the field and the row.
+class DeferredRows {
+ public:
+  virtual ~DeferredRows() = default;
+  virtual std::size_t Count() const = 0;
+  virtual Value At(std::size_t row, std::size_t column) const = 0;
+};
+
+// The rows of a SELECT: the record count is known as soon as the query is open. A driver gives
+// them decoded (rows) or to be decoded when read (deferred, rows then empty).
 struct ResultSet {
   std::vector<std::string> columns;
   std::vector<std::vector<Value>> rows;
+  std::shared_ptr<const DeferredRows> deferred;
+
+  std::size_t RowCount() const { return deferred ? deferred->Count() : rows.size(); }
+  // A column beyond a decoded row's values reads as the null value.
+  Value At(std::size_t row, std::size_t column) const {
+    if (deferred) return deferred->At(row, column);
+    const std::vector<Value>& values = rows[row];
+    return column < values.size() ? values[column] : Value();
+  }
+  // Every value, decoded (for tools and tests that show whole results).
+  std::vector<std::vector<Value>> AllRows() const {
+    if (!deferred) return rows;
+    std::vector<std::vector<Value>> all(RowCount());
+    for (std::size_t r = 0; r < all.size(); ++r) {
+      for (std::size_t c = 0; c < columns.size(); ++c) all[r].push_back(At(r, c));
+    }
+    return all;
+  }
 };
 
 // A statement parsed (or prepared by the server) once and run any number of times with

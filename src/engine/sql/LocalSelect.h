@@ -9,8 +9,9 @@
 namespace patchpav::sql {
 
 // A bound SELECT. A run scans the table's blocks once, tests each raw record against the
-// compiled WHERE, decodes the selected fields of the matching records only, then sorts them
-// (stable, nulls first when ascending). The result holds only the matching rows.
+// compiled WHERE, keeps the bytes of the matching records only, decodes their ORDER BY fields and
+// sorts them (stable, nulls first when ascending). Other values are decoded when they are read
+// (SelectedRecords.h), so a damaged value in a column nobody reads fails nothing.
 class LocalSelect : public PreparedStatement {
  public:
   LocalSelect(std::shared_ptr<TableCatalog> catalog, std::shared_ptr<TableCatalog::Entry> table,
@@ -25,9 +26,7 @@ class LocalSelect : public PreparedStatement {
   std::shared_ptr<TableCatalog::Entry> table_;
   SelectStatement select_;
   std::size_t parameterCount_;
-  std::vector<int> outputFields_;            // the fields of a result row, in order
-  std::vector<int> decodedFields_;           // outputFields_, then ORDER BY fields not among them
-  std::vector<std::size_t> orderPositions_;  // per ORDER BY key: its place in decodedFields_
+  std::vector<int> outputFields_;  // the fields of a result row, in order
 };
 
 }  // namespace patchpav::sql

@@ -63,7 +63,7 @@ std::unique_ptr<DriverConnection> Connect(const std::filesystem::path& directory
 }
 
 std::string SelectAll(DriverConnection& connection, const std::string& table) {
-  return RenderRows(connection.Prepare("SELECT * FROM " + table)->Open({}).rows);
+  return RenderRows(connection.Prepare("SELECT * FROM " + table)->Open({}).AllRows());
 }
 
 struct SelectCase {
@@ -156,7 +156,7 @@ TEST(LocalSelectTest, StatementsGiveTheirRowsOrTheirError) {
     SCOPED_TRACE(c.sql);
     const std::string expected = c.expected;
     try {
-      const std::string rows = RenderRows(connection->Prepare(c.sql)->Open(c.parameters).rows);
+      const std::string rows = RenderRows(connection->Prepare(c.sql)->Open(c.parameters).AllRows());
       EXPECT_EQ(rows, expected);
     } catch (const EDatabaseError& error) {
       EXPECT_EQ("!" + std::string(error.what()), expected);
@@ -188,7 +188,7 @@ TEST(LocalSelectTest, StoredNegativeZeroAndNanCompareAsNumbersDo) {
       {"SELECT ID FROM T WHERE NOT A < 0 AND NOT A > 0", "1;4"},
   };
   for (const auto& [sql, expected] : cases) {
-    EXPECT_EQ(RenderRows(connection->Prepare(sql)->Open({}).rows), expected) << sql;
+    EXPECT_EQ(RenderRows(connection->Prepare(sql)->Open({}).AllRows()), expected) << sql;
   }
 }
 

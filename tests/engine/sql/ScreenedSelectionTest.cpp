@@ -163,7 +163,7 @@ TEST(ScreenedSelectionTest, OrsOfComparisonsSelectWhatTheValuesSay) {
       }
       if (any) expected += (expected.empty() ? "" : ";") + std::to_string(id);
     }
-    ASSERT_EQ(testing::RenderRows(connection->Prepare(sql)->Open({}).rows), expected) << sql;
+    ASSERT_EQ(testing::RenderRows(connection->Prepare(sql)->Open({}).AllRows()), expected) << sql;
   }
 }
 

@@ -78,7 +78,7 @@ TEST(ToolStatementsTest, SelectionWriteAndFreshSelectionOnOneConnection) {
     // Blank amounts are not negative; rows come in key order.
     const ResultSet first = selection->Open({});
     EXPECT_EQ(first.columns.front(), "CPMain_ID");
-    EXPECT_EQ(RenderRows(first.rows),
+    EXPECT_EQ(RenderRows(first.AllRows()),
               "3|25|-18|0|0|0|0|0|PAV;40|-18|30|-5|0|0|0|0|deux;41|1|2|3|4|5|6|-0.5|dernier");
 
     // Row 40 is written; every byte of the file outside its seven amounts stays as it was.
@@ -109,12 +109,12 @@ TEST(ToolStatementsTest, SelectionWriteAndFreshSelectionOnOneConnection) {
               0);
 
     // Selecting again on the same connection sees the writes.
-    EXPECT_EQ(RenderRows(selection->Open({}).rows), "40|0|12|-5|0|0|0|0|deux");
+    EXPECT_EQ(RenderRows(selection->Open({}).AllRows()), "40|0|12|-5|0|0|0|0|deux");
     EXPECT_EQ(write->Execute(
                   std::vector<Value>{F(0), F(7), F(0), F(0), F(0), F(0), F(0), Value::Integer(40)}),
               1);
-    EXPECT_TRUE(selection->Open({}).rows.empty());
-    EXPECT_EQ(RenderRows(connection->Prepare("SELECT * FROM CPMAIN")->Open({}).rows),
+    EXPECT_TRUE(selection->Open({}).RowCount() == 0);
+    EXPECT_EQ(RenderRows(connection->Prepare("SELECT * FROM CPMAIN")->Open({}).AllRows()),
               "3|7|0|0|0|0|0|0|PAV;7|10|20|0|0|0|0|0|sain;12|-|-|-|-|-|-|-|vide;"
               "40|0|7|0|0|0|0|0|deux;41|1|2|3|4|5|5.5|0|dernier");
   }
@@ -133,7 +133,7 @@ TEST(ToolStatementsTest, VersionQuery) {
   const ResultSet result =
       connection->Prepare("SELECT VERSION FROM VERSION WHERE MODULE = \"DATABASE\"")->Open({});
   EXPECT_EQ(result.columns, std::vector<std::string>{"VERSION"});
-  EXPECT_EQ(RenderRows(result.rows), "430");
+  EXPECT_EQ(RenderRows(result.AllRows()), "430");
 }
 
 struct ConnectCase {
