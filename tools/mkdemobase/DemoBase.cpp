@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 namespace patchpav::demo {
 namespace {
@@ -28,7 +30,77 @@ void WriteSmallTable(const std::filesystem::path& file, TableSchema schema,
   Table::Create(file, schema, rows, true);
 }
 
+std::uint16_t ReadU16(const std::string& bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 }  // namespace
+
+void WriteNoPatientIndex(const std::filesystem::path& directory) {
+  struct Entry {
+    std::int64_t patient;
+    std::int64_t id;
+    std::uint16_t block;
+  };
+  std::vector<Entry> entries;
+  {
+    const auto table = Table::Open(directory / "CPMAIN.DB", Table::Access::ReadOnly);
+    const int patient = table->Schema().FindField("NoPatient").value();
+    entries.reserve(table->RecordCount());
+    table->ForEachBlock(
+        [&](const std::byte* records, std::size_t count, paradox::RecordLocator first) {
+          for (std::size_t i = 0; i < count; ++i) {
+            const std::byte* record = records + i * static_cast<std::size_t>(table->RecordSize());
+            entries.push_back({table->Decode(record, patient).AsInteger(),
+                               table->Decode(record, 0).AsInteger(), first.block});
+          }
+        });
+  }
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.patient != b.patient ? a.patient < b.patient : a.id < b.id;
+  });
+  // The index is written as a keyed table of its own (its .PX is the .Y03), in a directory of
+  // its own so that its primary index does not land on CPMAIN.PX, then given its place.
+  TableSchema index;
+  index.keyFieldCount = 2;
+  index.fields = {Field("NoPatient", FieldType::Long), Field("CPMain_ID", FieldType::Long),
+                  Field("Hint", FieldType::Short)};
+  std::vector<std::vector<Value>> rows;
+  rows.reserve(entries.size());
+  for (const Entry& e : entries) {
+    // The hint is the record's block, kept as an unsigned 16-bit number; the one block number
+    // whose bytes would read as blank is left blank (a hint only spares the engine a search).
+    const auto hint = static_cast<std::int16_t>(e.block);
+    rows.push_back({Value::Integer(e.patient), Value::Integer(e.id),
+                    hint == -32768 ? Value() : Value::Integer(hint)});
+  }
+  const std::filesystem::path work = directory / "~INDEX";
+  std::filesystem::create_directories(work);
+  Table::Create(work / "X03.DB", index, rows, true);
+  std::string x = ReadFile(work / "X03.DB");
+  std::string y = ReadFile(work / "X03.PX");
+  std::filesystem::remove_all(work);
+  // X03: a non-incrementing secondary index file on DB field 3, which its field numbers list
+  // first; Y03: the index of its blocks.
+  x[0x04] = 3;
+  x[0x15] = 3;
+  const std::size_t fieldNumbers = ReadU16(x, 0x66) + 0x58u;
+  x[fieldNumbers] = 3;
+  x[fieldNumbers + 1] = 0;
+  y[0x04] = 4;
+  WriteFile(directory / "CPMAIN.X03", x);
+  WriteFile(directory / "CPMAIN.Y03", y);
+}
 
 TableSchema CpMainSchema() {
   TableSchema s;
@@ -111,6 +183,7 @@ void WriteDemoBase(const DemoOptions& options) {
   Table::CreateStreaming(
       dir / "CPMAIN.DB", CpMainSchema(), [&](std::vector<Value>& row) { return cpMain.Next(row); },
       true);
+  WriteNoPatientIndex(dir);
 
   TableSchema version;
   version.fields = {Field("MODULE", FieldType::Alpha, 20), Field("VERSION", FieldType::Number)};

@@ -1,8 +1,9 @@
 #pragma once
 
 // A demo Klinova SQL base laid out as the product has it: CPMAIN with accounting rows (some of
-// them with the negative amounts that the correction repairs), VERSION, the five marker tables
-// and the version file. Deterministic: the same options give the same bytes.
+// them with the negative amounts that the correction repairs) and a secondary index on the
+// patient number, VERSION, the five marker tables and the version file. Deterministic: the same
+// options give the same bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +39,10 @@ class CpMainRows {
   std::uint32_t negativeThreshold_;
   std::uint64_t state_;
 };
+
+// CPMAIN.X03 and CPMAIN.Y03 beside CPMAIN.DB: a secondary index on NoPatient, which the
+// correction must leave as it is (it covers no amount).
+void WriteNoPatientIndex(const std::filesystem::path& directory);
 
 void WriteDemoBase(const DemoOptions& options);
 
