@@ -81,8 +81,10 @@ void WriteNoPatientIndex(const std::filesystem::path& directory) {
     // The hint is the record's block, kept as an unsigned 16-bit number; the one block number
     // whose bytes would read as blank is left blank (a hint only spares the engine a search).
     const auto hint = static_cast<std::int16_t>(e.block);
-    rows.push_back({Value::Integer(e.patient), Value::Integer(e.id),
-                    hint == -32768 ? Value() : Value::Integer(hint)});
+    std::vector<Value>& row = rows.emplace_back(3);
+    row[0] = Value::Integer(e.patient);
+    row[1] = Value::Integer(e.id);
+    if (hint != -32768) row[2] = Value::Integer(hint);
   }
   const std::filesystem::path work = directory / "~INDEX";
   std::filesystem::create_directories(work);

@@ -44,18 +44,23 @@ std::string TrimmedBytes(const std::byte* p, int size) {
 // of it is), so they are not read there. Bit 7 of the first byte is the sign (set: positive).
 Value DecodeBcd(const std::byte* p, int decimals) {
   const bool negative = (std::to_integer<unsigned>(p[0]) & 0x80) == 0;
-  std::string text = negative ? "-0." : "0.";
+  // Read as 0.<32 digits> scaled by a power of ten, the text is parsed once whatever the width:
+  // strtod rounds the whole mantissa correctly, and the exponent moves the point.
+  char text[48];
+  int at = 0;
+  if (negative) text[at++] = '-';
+  text[at++] = '0';
+  text[at++] = '.';
   for (int i = 0; i < kBcdDigits; ++i) {
     auto b = std::to_integer<unsigned>(p[1 + i / 2]);
     if (negative) b ^= 0xFF;
     const unsigned digit = (i % 2 == 0) ? b >> 4 : b & 0x0F;
     if (digit > 9) throw EDatabaseError("valeur BCD invalide");
-    text += static_cast<char>('0' + digit);
+    text[at++] = static_cast<char>('0' + digit);
   }
-  // Read as 0.<32 digits> and scaled by a power of ten, the text is parsed once whatever the
-  // width: strtod rounds the whole mantissa correctly, and the exponent moves the point.
-  text += "e" + std::to_string(kBcdDigits - decimals);
-  return Value::Float(std::strtod(text.c_str(), nullptr));
+  std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "e%d",
+                kBcdDigits - decimals);
+  return Value::Float(std::strtod(text, nullptr));
 }
 
 std::string DescribeForError(const Value& value) { return "'" + value.AsText() + "'"; }
