@@ -131,6 +131,21 @@ TEST(TableRoundTripTest, LanguageDriverNameGivesTheCodePage) {
   }
 }
 
+// A Bytes value holds zeros of its own: only the zeros after its last other byte are padding.
+TEST(TableRoundTripTest, BytesValuesKeepTheirZeros) {
+  TempDir dir;
+  TableSchema s;
+  s.fields = {Field("Cle", FieldType::Bytes, 6)};
+  const std::vector<std::string> values = {std::string("a\0b\xFF", 4), std::string("\0\0x", 3),
+                                           std::string("abcdef")};
+  std::vector<std::vector<Value>> rows;
+  for (const std::string& v : values) rows.push_back({Value::Text(v)});
+  Table::Create(dir / "B.DB", s, rows);
+  const auto read = ReadAllRows(*Table::Open(dir / "B.DB", Table::Access::ReadOnly));
+  ASSERT_EQ(read.size(), values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(read[i][0], Value::Text(values[i]));
+}
+
 // A table we create in HP Roman-8 carries 0 as its code-page word and the driver's name, as the
 // desktop product writes it.
 TEST(TableRoundTripTest, HpRoman8TablesAreWrittenAsTheDesktopProductWritesThem) {

@@ -39,6 +39,14 @@ std::string TrimmedBytes(const std::byte* p, int size) {
   return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(length));
 }
 
+// Bytes values are padded with zeros: the value ends at its last non-zero byte, and a zero before
+// it is part of it.
+std::string UnpaddedBytes(const std::byte* p, int size) {
+  int length = size;
+  while (length > 0 && p[length - 1] == std::byte{0}) --length;
+  return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(length));
+}
+
 // The decimals come from the field's descriptor: the low bits of the first byte repeat them in
 // the tables pxlib writes, but a negative value may carry them complemented (as every other byte
 // of it is), so they are not read there. Bit 7 of the first byte is the sign (set: positive).
@@ -172,7 +180,7 @@ Value DecodeField(const std::byte* p, const FieldDef& field, int codePage) {
     case FieldType::Alpha:
       return Value::Text(CodePageToUtf8(TrimmedBytes(p, field.size), codePage));
     case FieldType::Bytes:
-      return Value::Text(TrimmedBytes(p, field.size));
+      return Value::Text(UnpaddedBytes(p, field.size));
     case FieldType::Short:
       return Value::Integer(DecodeInteger(p, 2));
     case FieldType::Date:
