@@ -224,11 +224,11 @@ TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) 
 
   // Damage two rows that hold a negative amount.
   std::vector<std::string> damagedKeys;
+  std::string bytes = FileBytes(file);
   {
     const auto table = Table::Open(file, Table::Access::ReadOnly);
     const FieldDef& bcd = table->Schema().fields[*table->Schema().FindField("Coefficient")];
     const FieldDef& memo = table->Schema().fields[*table->Schema().FindField("Note")];
-    std::string bytes = FileBytes(file);
     for (const auto& [key, record] : Records(file)) {
       const auto* r = reinterpret_cast<const std::byte*>(record.data());
       bool negative = false;
@@ -250,8 +250,12 @@ TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) 
       if (damagedKeys.size() == 2) break;
     }
     ASSERT_EQ(damagedKeys.size(), 2u);
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   }
+  // Written once the table is closed: Windows keeps others from writing a file we have open.
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  out.close();
+  ASSERT_TRUE(out.good());
   {
     // Those values cannot be read: a reader that asks for them is told which and where.
     const auto table = Table::Open(file, Table::Access::ReadOnly);

@@ -18,6 +18,7 @@
 #include "engine/paradox/AllTypesTable.h"
 #include "engine/paradox/ParadoxTestSupport.h"
 #include "engine/paradox/PxlibFields.h"
+#include "mkdemobase/DemoBase.h"
 
 namespace patchpav::paradox {
 namespace {
@@ -285,6 +286,42 @@ TEST(PxlibPeerTest, WeReadTheTablesPxlibWrites) {
       }
     }
   }
+}
+
+// CPMAIN shaped as the product has it (the demo base's: key, date, patient number, accented
+// labels, seven amounts, total, a secondary index on the patient number): pxlib reads it as we
+// do, and reads the amounts we rewrite in place.
+TEST(PxlibPeerTest, PxlibReadsTheDemoCpMainAndOurCorrectionOfIt) {
+  TempDir dir;
+  demo::DemoOptions options;
+  options.directory = dir.Path();
+  options.rows = 2000;
+  demo::WriteDemoBase(options);
+  const auto file = dir / "CPMAIN.DB";
+  std::vector<std::vector<Value>> rows;
+  TableSchema schema;
+  {
+    const auto table = Table::Open(file, Table::Access::ReadWrite);
+    schema = table->Schema();
+    rows = ReadAllRows(*table);
+    ASSERT_EQ(rows.size(), 2000u);
+    ExpectPxlibReads(file, schema, rows);
+    int corrected = 0;
+    for (auto& row : rows) {
+      std::vector<Table::FieldChange> changes;
+      for (int f = 4; f <= 10; ++f) {
+        if (row[static_cast<std::size_t>(f)].AsFloat() >= 0) continue;
+        row[static_cast<std::size_t>(f)] = Value::Float(0);
+        changes.push_back({f, Value::Float(0)});
+      }
+      if (changes.empty()) continue;
+      table->Update(*table->FindByKey(std::vector<Value>{row[0]}), changes);
+      ++corrected;
+    }
+    EXPECT_GT(corrected, 0);
+    EXPECT_EQ(ReadAllRows(*table), rows);
+  }
+  ExpectPxlibReads(file, schema, rows);
 }
 
 // BCD of every width: values that pxlib's writer encodes read as pxlib's reader reads them, and
