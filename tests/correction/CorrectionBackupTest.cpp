@@ -1,7 +1,12 @@
 // The correction run on a real Paradox base, with the backup and the journal it leaves.
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
+#endif
 
 #include <bit>
 #include <charconv>
@@ -30,6 +35,16 @@ namespace fs = std::filesystem;
 using paradox::FieldType;
 using paradox::testing::FileBytes;
 
+// Ends the process at once, as a power cut or the task manager would: no destructor, no flush.
+#ifdef _WIN32
+constexpr int kKilledCode = 137;
+void KillThisProcess() { TerminateProcess(GetCurrentProcess(), kKilledCode); }
+::testing::ExitedWithCode Killed() { return ::testing::ExitedWithCode(kKilledCode); }
+#else
+void KillThisProcess() { raise(SIGKILL); }
+::testing::KilledBySignal Killed() { return ::testing::KilledBySignal(SIGKILL); }
+#endif
+
 using Amounts7 = std::array<std::optional<double>, 7>;
 constexpr std::nullopt_t kBlank = std::nullopt;
 const char kAlias[] = "CorrectionBackupBase";
@@ -52,7 +67,7 @@ class QuietHost : public CorrectionHost {
   void ShowProgress(bool) override {}
   void SetProgressStatus(const std::string& text) override {
     if (stop == Stop::None || !text.ends_with(stopAt)) return;
-    if (stop == Stop::Kill) raise(SIGKILL);
+    if (stop == Stop::Kill) KillThisProcess();
     throw std::runtime_error("fenêtre détruite");
   }
   void ShowGauge(bool) override {}
@@ -71,7 +86,7 @@ class KillingJournal : public CorrectionJournal {
   void BeginWrites() override { inner_.BeginWrites(); }
   void WriteAhead(const JournalRow& row) override {
     inner_.WriteAhead(row);
-    if (--left_ == 0) raise(SIGKILL);
+    if (--left_ == 0) KillThisProcess();
   }
   void WriteFailed(const JournalRow& row, const std::string& message) override {
     inner_.WriteFailed(row, message);
@@ -193,7 +208,22 @@ class CorrectionBackupTest : public ::testing::Test {
     if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
   }
 
-  void TearDown() override { database_.SetConnected(false); }
+  // Named after the test rather than drawn at random: where death tests start a new process
+  // (Windows), that process must find the same folders.
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::path(::testing::TempDir()) / (std::string("pp_backup_") + info->name());
+    base_ = root_ / "base";
+    backups_ = root_ / "backups";
+    parent_ = backups_ / "PatchPAV" / "Sauvegardes";
+    fs::remove_all(root_);
+    fs::create_directories(base_);
+  }
+  void TearDown() override {
+    database_.SetConnected(false);
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
 
   // CPMAIN keyed on CPMain_ID, with a memo file beside it; MontantSS2 can be made an integer
   // column, which refuses a write of 19.5.
@@ -229,7 +259,7 @@ class CorrectionBackupTest : public ::testing::Test {
 
   std::map<std::string, std::vector<char>> BaseFiles() {
     std::map<std::string, std::vector<char>> files;
-    for (const auto& entry : fs::directory_iterator(base_.Path())) {
+    for (const auto& entry : fs::directory_iterator(base_)) {
       files[entry.path().filename().string()] = FileBytes(entry.path());
     }
     return files;
@@ -255,7 +285,7 @@ class CorrectionBackupTest : public ::testing::Test {
   void Connect() {
     database_.SetDatabaseName(kAlias);
     database_.Params().Clear();
-    database_.Params().Add("PATH=" + base_.Path().string());
+    database_.Params().Add("PATH=" + base_.string());
     database_.SetConnected(true);
     select_.SetDatabaseName(kAlias);
     update_.SetDatabaseName(kAlias);
@@ -278,9 +308,10 @@ class CorrectionBackupTest : public ::testing::Test {
     return names;
   }
 
-  paradox::testing::TempDir base_;
-  paradox::testing::TempDir backups_;
-  fs::path parent_ = backups_ / "PatchPAV" / "Sauvegardes";
+  fs::path root_;
+  fs::path base_;
+  fs::path backups_;
+  fs::path parent_;
   bool heldWhileCopied_ = false;
   TDatabase database_;
   TQuery select_;
@@ -364,63 +395,70 @@ TEST_F(CorrectionBackupTest, ARunThatWritesNothingCreatesNothing) {
 
 // However the run is stopped, the copies are the table as it was and the journal holds every
 // write that reached the table; a line written just before the process died may be one whose
-// UPDATE never ran.
-TEST_F(CorrectionBackupTest, AStoppedRunLeavesCopiesAndAJournalThatMatchTheTable) {
-  enum class How { HostThrows, ProcessKilled, KilledAfterJournalLine };
-  const struct {
-    const char* name;
-    How how;
-    std::size_t linesReached;  // lines whose UPDATE reached the table
-    std::size_t lines;
-  } cases[] = {
-      {"exception from the window", How::HostThrows, 2, 2},
-      {"process killed", How::ProcessKilled, 2, 2},
-      {"killed between journal line and UPDATE", How::KilledAfterJournalLine, 2, 3},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    fs::remove_all(base_.Path());
-    fs::create_directories(base_.Path());
-    fs::remove_all(backups_.Path());
-    MakeCpMain(kRows);
-    const auto before = BaseFiles();
+// UPDATE never ran. One test per way of stopping: where a death test starts a new process
+// (Windows), that process runs the test's body again up to its death test.
+enum class How { HostThrows, ProcessKilled, KilledAfterJournalLine };
 
-    // Row 9 is the third written: the run stops before it, or just after its journal line.
-    QuietHost host;
-    host.stopAt = "n°9 (3/5)";
-    BackupJournal journal(Plan());
-    switch (c.how) {
-      case How::HostThrows:
-        host.stop = QuietHost::Stop::Throw;
-        EXPECT_THROW(Run(host, journal), std::runtime_error);
-        EXPECT_TRUE(host.enabled);
-        break;
-      case How::ProcessKilled:
-        host.stop = QuietHost::Stop::Kill;
-        EXPECT_EXIT(Run(host, journal), ::testing::KilledBySignal(SIGKILL), "");
-        break;
-      case How::KilledAfterJournalLine: {
-        KillingJournal killing(journal, 3);
-        EXPECT_EXIT(Run(host, killing), ::testing::KilledBySignal(SIGKILL), "");
-        break;
-      }
-    }
-    database_.SetConnected(false);
+class StoppedRunTest : public CorrectionBackupTest, public ::testing::WithParamInterface<How> {};
 
-    for (const auto& [name, bytes] : before) {
-      EXPECT_EQ(bytes, FileBytes(Folder() / name)) << name;
-    }
-    const std::vector<JournalLine> lines = ReadJournal(Folder() / "journal.csv");
-    ASSERT_EQ(c.lines, lines.size());
-    const std::vector<JournalLine> reached(lines.begin(), lines.begin() + c.linesReached);
-    const auto copy = TableAmounts(Folder() / "CPMAIN.DB");
-    Replay(copy, lines);  // every line starts where the one before left its row
-    const auto replayed = Replay(copy, reached);
-    for (const auto& [key, amounts] : TableAmounts(base_ / "CPMAIN.DB")) {
-      EXPECT_TRUE(SameAmounts(amounts, replayed.at(key))) << key;
+TEST_P(StoppedRunTest, CopiesAndJournalMatchWhatReachedTheTable) {
+  MakeCpMain(kRows);
+  const auto before = BaseFiles();
+
+  // Row 9 is the third written: the run stops before it, or just after its journal line.
+  QuietHost host;
+  host.stopAt = "n°9 (3/5)";
+  BackupJournal journal(Plan());
+  std::size_t lines = 2;  // the journal's lines; the first two reached the table
+  switch (GetParam()) {
+    case How::HostThrows:
+      host.stop = QuietHost::Stop::Throw;
+      EXPECT_THROW(Run(host, journal), std::runtime_error);
+      EXPECT_TRUE(host.enabled);
+      break;
+    case How::ProcessKilled:
+      host.stop = QuietHost::Stop::Kill;
+      EXPECT_EXIT(Run(host, journal), Killed(), "");
+      break;
+    case How::KilledAfterJournalLine: {
+      KillingJournal killing(journal, 3);
+      EXPECT_EXIT(Run(host, killing), Killed(), "");
+      lines = 3;
+      break;
     }
   }
+  database_.SetConnected(false);
+
+  for (const auto& [name, bytes] : before) {
+    EXPECT_EQ(bytes, FileBytes(Folder() / name)) << name;
+  }
+  const std::vector<JournalLine> journalLines = ReadJournal(Folder() / "journal.csv");
+  ASSERT_EQ(lines, journalLines.size());
+  const std::vector<JournalLine> reached(journalLines.begin(), journalLines.begin() + 2);
+  const auto copy = TableAmounts(Folder() / "CPMAIN.DB");
+  Replay(copy, journalLines);  // every line starts where the one before left its row
+  const auto replayed = Replay(copy, reached);
+  for (const auto& [key, amounts] : TableAmounts(base_ / "CPMAIN.DB")) {
+    EXPECT_TRUE(SameAmounts(amounts, replayed.at(key))) << key;
+  }
 }
+
+std::string WayName(const ::testing::TestParamInfo<How>& info) {
+  switch (info.param) {
+    case How::HostThrows:
+      return "ExceptionFromTheWindow";
+    case How::ProcessKilled:
+      return "ProcessKilled";
+    case How::KilledAfterJournalLine:
+      return "KilledBetweenJournalLineAndUpdate";
+  }
+  return "";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, StoppedRunTest,
+                         ::testing::Values(How::HostThrows, How::ProcessKilled,
+                                           How::KilledAfterJournalLine),
+                         WayName);
 
 // A backup that cannot be made stops the run before its first write: the table is untouched, the
 // run shows no warning of its own and the failure, naming the cause, goes on to the one error
