@@ -45,7 +45,12 @@ std::string ExactNumber(double value, char decimalSeparator) {
 std::string JournalHeader() {
   std::string line = "CPMain_ID";
   for (const char* when : {" avant", " après"}) {
-    for (int i = 1; i <= 7; ++i) line += ";MontantSS" + std::to_string(i) + when;
+    for (int i = 1; i <= 7; ++i) {
+      // Appended piece by piece: "literal" + std::to_string() trips GCC 12's -Wrestrict on i686.
+      line += ";MontantSS";
+      line += std::to_string(i);
+      line += when;
+    }
   }
   return line + ";écrit" + kLineEnd;
 }
@@ -62,8 +67,10 @@ std::string UndoStatement(const JournalRow& row) {
   std::string sql = "UPDATE CPMAIN SET ";
   for (std::size_t i = 0; i < row.before.size(); ++i) {
     if (i > 0) sql += ", ";
-    sql += "MontantSS" + std::to_string(i + 1) + " = " +
-           (row.before[i] ? ExactNumber(*row.before[i], '.') : std::string("NULL"));
+    sql += "MontantSS";
+    sql += std::to_string(i + 1);
+    sql += " = ";
+    sql += row.before[i] ? ExactNumber(*row.before[i], '.') : std::string("NULL");
   }
   return sql + " WHERE CPMain_ID = " + std::to_string(row.key) + ';';
 }
