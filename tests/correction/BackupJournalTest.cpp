@@ -106,13 +106,6 @@ class BackupJournalTest : public ::testing::Test {
   const JournalRow failed_{9, {10, -18, 5, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0}};
 };
 
-TEST_F(BackupJournalTest, NothingIsMadeUntilTheFirstWrite) {
-  BackupJournal journal(Plan(true));
-  journal.Finish();
-  EXPECT_FALSE(fs::exists(parent_));
-  EXPECT_TRUE(journal.Folder().empty());
-}
-
 // The undo script puts rows back newest first, so that a row written in two sweeps ends in its
 // first state, and leaves out the write that failed.
 TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
@@ -138,14 +131,6 @@ TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
   ASSERT_GE(sql.size(), body.size());
   EXPECT_EQ(body, sql.substr(sql.size() - body.size()));
   EXPECT_EQ(std::string::npos, sql.find("CPMain_ID = 9"));
-}
-
-TEST_F(BackupJournalTest, AFileBaseGetsNoUndoScript) {
-  BackupJournal journal(Plan(false));
-  journal.WriteAhead(first_);
-  journal.Finish();
-  EXPECT_TRUE(fs::exists(parent_ / "20261208-154300" / "journal.csv"));
-  EXPECT_FALSE(fs::exists(parent_ / "20261208-154300" / "annulation.sql"));
 }
 
 // Whatever stops the backup, the run is told before its first write, and no half-made folder is
