@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "correction/BackupJournal.h"
 #include "correction/CorrectionHost.h"
 #include "correction/CorrectionRun.h"
 #include "engine/Database.h"
@@ -109,12 +110,56 @@ void BM_CorrectionRun(benchmark::State& state) {
   fs::remove_all(work);
 }
 
+// The same as EngineOnly, with the backup (the table's files copied) and a journal line flushed
+// before each write, as the application runs it.
+void BM_CorrectionRunWithBackup(benchmark::State& state) {
+  const fs::path pristine = PristineBase();
+  const fs::path work = fs::temp_directory_path() / "pp_run_bench_work";
+  const fs::path backups = fs::temp_directory_path() / "pp_run_bench_backups";
+  long rowsWritten = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(work);
+    fs::remove_all(backups);
+    fs::copy(pristine, work);
+    TDatabase database;
+    database.SetDatabaseName("RunBench");
+    database.Params().Add("PATH=" + work.string());
+    TQuery select, update;
+    select.SetDatabaseName("RunBench");
+    update.SetDatabaseName("RunBench");
+    SilentHost host;
+    BackupPlan plan;
+    plan.parentFolder = [&] { return backups; };
+    plan.folderName = [] { return std::string("20261208-154300"); };
+    plan.copyTable = [&](const fs::path& folder) {
+      database.Connection().CopyTableFiles("CPMAIN", folder);
+    };
+    BackupJournal journal(plan);
+    state.ResumeTiming();
+
+    database.SetConnected(true);
+    rowsWritten = RunCorrection(select, update, host, journal).rowsWritten;
+
+    state.PauseTiming();
+    database.SetConnected(false);
+    state.ResumeTiming();
+  }
+  state.counters["rows_written"] = static_cast<double>(rowsWritten);
+  fs::remove_all(work);
+  fs::remove_all(backups);
+}
+
 BENCHMARK(BM_CorrectionRun<SilentHost>)
     ->Name("EngineOnly")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(BM_CorrectionRun<BookkeepingHost>)
     ->Name("WithWindowBookkeeping")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_CorrectionRunWithBackup)
+    ->Name("WithBackupAndJournal")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 

@@ -1,7 +1,9 @@
 #include "app/FMain.h"
 
 #include "app/AppResources.h"
+#include "app/BackupLocation.h"
 #include "correction/CorrectionRun.h"
+#include "database/ConnectionState.h"
 #include "database/DatabaseSelection.h"
 #include "framework/Application.h"
 
@@ -265,6 +267,9 @@ void TMain::BtFermerClick() {
   Application().Terminate();
 }
 
-void TMain::BtExecuterClick() { RunCorrection(QCPMain, QUpdateCPMain, *this); }
+void TMain::BtExecuterClick() {
+  BackupJournal journal(CorrectionBackupPlan(DbSource, ParadoxMode));
+  RunCorrection(QCPMain, QUpdateCPMain, *this, journal);
+}
 
 }  // namespace patchpav

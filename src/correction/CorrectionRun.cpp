@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "correction/CorrectionHost.h"
+#include "correction/CorrectionJournal.h"
 #include "correction/RedistributeNegativeAmount.h"
 #include "engine/Query.h"
 
@@ -66,6 +67,15 @@ int CountNegative(const Amounts& amounts) {
   return n;
 }
 
+// For callers that keep no record of the writes.
+class NoJournal final : public CorrectionJournal {
+ public:
+  void BeginWrites() override {}
+  void WriteAhead(const JournalRow&) override {}
+  void WriteFailed(const JournalRow&, const std::string&) override {}
+  void Finish() override {}
+};
+
 // What the run remembers of a row between sweeps, by key.
 struct RowHistory {
   enum class State { Written, PassedOver, GivenUp } state;
@@ -74,8 +84,8 @@ struct RowHistory {
 
 class Run {
  public:
-  Run(TQuery& select, TQuery& update, CorrectionHost& host)
-      : select_(select), update_(update), host_(host) {}
+  Run(TQuery& select, TQuery& update, CorrectionHost& host, CorrectionJournal& journal)
+      : select_(select), update_(update), host_(host), journal_(journal) {}
 
   CorrectionSummary Execute() {
     host_.EnableMainWindow(false);
@@ -98,6 +108,7 @@ class Run {
         select_.Open();
         if (select_.RecordCount() < 1) break;
       }
+      journal_.Finish();
       EndSweeping();
       host_.ShowInformation(FinalMessage());
     }
@@ -118,11 +129,21 @@ class Run {
     }
   }
 
+  // Closes the journal after a failure that ends the run; the journal already holds every write.
+  void FinishJournal() noexcept {
+    try {
+      journal_.Finish();
+    } catch (...) {
+      // The original failure is what the user must see.
+    }
+  }
+
  private:
   struct Row {
     std::int64_t key;
     std::string keyText;
     Amounts amounts;
+    std::array<bool, 7> blank{};  // amounts that hold no value (read as 0)
   };
 
   // One pass over the current selection; gives the number of rows it handled (not skipped).
@@ -131,7 +152,11 @@ class Run {
     for (; !select_.Eof(); select_.Next()) {
       const TField key = select_.FieldByName(kKeyField);
       Row row{key.AsInteger(), key.AsString(), {}};
-      for (int i = 0; i < 7; ++i) row.amounts[i] = select_.FieldByName(kAmountFields[i]).AsFloat();
+      for (std::size_t i = 0; i < 7; ++i) {
+        const TField amount = select_.FieldByName(kAmountFields[i]);
+        row.amounts[i] = amount.AsFloat();
+        row.blank[i] = amount.IsNull();
+      }
       const auto known = history_.find(row.key);
       if (known != history_.end() && known->second.state == RowHistory::State::GivenUp) continue;
       rows.push_back(row);
@@ -192,14 +217,30 @@ class Run {
     // Amounts the rule did not change come out as they went in, so this sets only the changed
     // parameters to new values.
     for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(r.corrected[i]);
+    const JournalRow entry = JournalEntry(row, r.corrected);
+    if (!writing_) {
+      journal_.BeginWrites();
+      writing_ = true;
+    }
+    journal_.WriteAhead(entry);
     try {
       // An UPDATE that changes no row has not corrected it either.
       if (update_.ExecSQL() < 1) return GiveUp(row.key);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      journal_.WriteFailed(entry, e.what());
       return GiveUp(row.key);
     }
     ++summary_.rowsWritten;
     history_[row.key] = {RowHistory::State::Written, negatives};
+  }
+
+  static JournalRow JournalEntry(const Row& row, const Amounts& corrected) {
+    JournalRow entry{row.key, {}, {}};
+    for (std::size_t i = 0; i < 7; ++i) {
+      if (!row.blank[i]) entry.before[i] = row.amounts[i];
+      entry.after[i] = corrected[i];
+    }
+    return entry;
   }
 
   // Reports the row once for a technician and leaves it alone for the rest of the run. The key
@@ -229,6 +270,8 @@ class Run {
   TQuery& select_;
   TQuery& update_;
   CorrectionHost& host_;
+  CorrectionJournal& journal_;
+  bool writing_ = false;  // the journal has begun: the backup is made
   std::map<std::int64_t, RowHistory> history_;
   CorrectionSummary summary_;
 };
@@ -241,13 +284,20 @@ std::string RowStatusText(const std::string& key, std::size_t counter, std::size
 }
 
 CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host) {
+  NoJournal journal;
+  return RunCorrection(select, update, host, journal);
+}
+
+CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host,
+                                CorrectionJournal& journal) {
   SetLines(select, kSelectNegativeRowsLines, std::size(kSelectNegativeRowsLines));
   SetLines(update, kUpdateRowLines, std::size(kUpdateRowLines));
-  Run run(select, update, host);
+  Run run(select, update, host, journal);
   CorrectionSummary summary;
   try {
     summary = run.Execute();
   } catch (...) {
+    run.FinishJournal();
     run.RestoreWindow();
     throw;
   }

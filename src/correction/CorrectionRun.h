@@ -6,6 +6,7 @@
 namespace patchpav {
 
 class CorrectionHost;
+class CorrectionJournal;
 class TQuery;
 
 // The statement texts of the run, line by line as the product's own queries hold them.
@@ -39,8 +40,14 @@ struct CorrectionSummary {
 // handled here: the window is made usable again (enabled, default cursor, progress dialog and
 // animation hidden) and the error travels on to the application's general error message.
 //
+// Each write goes to the journal first (see CorrectionJournal): the backup is made before the
+// first one, and a write whose record cannot be made is not made.
+//
 // `select` and `update` must be set to the connection's database name; their SQL text is set
 // here.
+CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host,
+                                CorrectionJournal& journal);
+// The same for a caller that keeps no record of the writes.
 CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host);
 
 // The status line of one row: "Correction de l'enregistrement comptable n°1234 (3/17)".

@@ -117,6 +117,8 @@ class WizardTest : public ::testing::Test {
       engineReady = true;
     }
     Application().SetTitle(kApplicationTitle);
+    // Backups of the runs go to the test's own folder, not to the prefix's user profile.
+    SetEnvironmentVariableW(L"LOCALAPPDATA", localAppData_.Path().wstring().c_str());
     DeleteAppPathsEntry();
     WriteText(install_.Path() / "Vardomex.exe", "stand-in");
     std::filesystem::create_directory(base_.Path() / "Base");
@@ -126,6 +128,7 @@ class WizardTest : public ::testing::Test {
     Application().DestroyComponents();
     Application().ClearTermination();
     DeleteAppPathsEntry();
+    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
     std::error_code ignored;
     std::filesystem::remove_all("C:\\Klinova", ignored);
     ReleaseMutex(lock_);
@@ -134,6 +137,9 @@ class WizardTest : public ::testing::Test {
 
   std::string InstallText() const { return install_.Text(); }
   std::filesystem::path BasePath() const { return base_.Path() / "Base"; }
+  std::filesystem::path BackupsPath() const {
+    return localAppData_.Path() / "PatchPAV" / "Sauvegardes";
+  }
   std::string BaseText() const { return (base_.Path() / "Base").string() + "\\"; }
 
   void WriteSettings(const std::string& server) {
@@ -160,6 +166,7 @@ class WizardTest : public ::testing::Test {
   HANDLE lock_ = nullptr;
   ScratchDirectory install_;
   ScratchDirectory base_;
+  ScratchDirectory localAppData_;
 };
 
 }  // namespace patchpav::testing

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/WizardFixture.h"
 #include "database/DatabaseSelection.h"
@@ -54,6 +58,87 @@ TEST_F(WizardTest, RegisteredInstallationOpensInStep2AndExecuteCorrectsTheBase) 
   EXPECT_THAT(rows[0].amounts, ElementsAre(7, 0, 0, 0, 0, 0, 0));
   EXPECT_THAT(rows[1].amounts, ElementsAre(10, 20, 0, 0, 0, 0, 0));
   EXPECT_THAT(rows[2].amounts, ElementsAre(0, 7, 0, 0, 0, 0, 0));
+}
+
+std::vector<char> Bytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string LocalTimeNow() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond);
+  return text;
+}
+
+// The run's folder is named after the local time it started writing, under LOCALAPPDATA, and
+// holds the table's files as they were and a journal line per write.
+TEST_F(WizardTest, ExecuteLeavesABackupOfTheTableAndAJournalUnderLocalAppData) {
+  MakeBase(BasePath(), 430, kRowsToCorrect);
+  RegisterInstallation(InstallText());
+  WriteSettings(BasePath().string());
+  const std::vector<char> table = Bytes(BasePath() / "CPMAIN.DB");
+  const std::vector<char> index = Bytes(BasePath() / "CPMAIN.PX");
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  ASSERT_EQ(WizardStep, 2);
+  EXPECT_FALSE(std::filesystem::exists(BackupsPath()));
+
+  robot.Answer("OK");
+  const std::string started = LocalTimeNow();
+  Click(*main.BtExecuter);
+  const std::string ended = LocalTimeNow();
+
+  ASSERT_EQ(robot.Seen().size(), 1u);
+  EXPECT_EQ(robot.Seen()[0].caption, "Information");
+  std::vector<std::filesystem::path> folders;
+  for (const auto& entry : std::filesystem::directory_iterator(BackupsPath())) {
+    folders.push_back(entry.path());
+  }
+  ASSERT_EQ(folders.size(), 1u);
+  const std::string name = folders[0].filename().string();
+  EXPECT_TRUE(name >= started && name <= ended) << name << " not in " << started << ".." << ended;
+  EXPECT_EQ(Bytes(folders[0] / "CPMAIN.DB"), table);
+  EXPECT_EQ(Bytes(folders[0] / "CPMAIN.PX"), index);
+  EXPECT_FALSE(std::filesystem::exists(folders[0] / "annulation.sql"));
+  const std::vector<char> journal = Bytes(folders[0] / "journal.csv");
+  const std::string text(journal.begin(), journal.end());
+  EXPECT_THAT(text, ::testing::StartsWith("\xEF\xBB\xBF"
+                                          "CPMain_ID;MontantSS1 avant;"));
+  EXPECT_THAT(text, ::testing::EndsWith("\r\n1;25;-18;0;0;0;0;0;7;0;0;0;0;0;0;oui\r\n"
+                                        "3;-18;30;-5;0;0;0;0;0;12;-5;0;0;0;0;oui\r\n"
+                                        "3;0;12;-5;0;0;0;0;0;7;0;0;0;0;0;oui\r\n"));
+}
+
+// The backup cannot be made: the user sees one error box that says why, and the base is as it was.
+TEST_F(WizardTest, ABackupThatCannotBeMadeEndsTheRunBeforeAnyWrite) {
+  MakeBase(BasePath(), 430, kRowsToCorrect);
+  RegisterInstallation(InstallText());
+  WriteSettings(BasePath().string());
+  std::filesystem::create_directories(BackupsPath().parent_path());
+  WriteText(BackupsPath(), "un fichier à la place du dossier");
+  const std::vector<char> table = Bytes(BasePath() / "CPMAIN.DB");
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  ASSERT_EQ(WizardStep, 2);
+
+  robot.Answer("OK");
+  Click(*main.BtExecuter);
+
+  ASSERT_EQ(robot.Seen().size(), 1u);
+  EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
+  EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
+  EXPECT_THAT(robot.Seen()[0].text, ::testing::HasSubstr("aucun enregistrement n'a été modifié"));
+  EXPECT_THAT(robot.Seen()[0].text, ::testing::HasSubstr("Sauvegardes"));
+  EXPECT_TRUE(main.Enabled());
+  EXPECT_FALSE(Application().Terminated());
+  main.DbSource.SetConnected(false);
+  EXPECT_EQ(Bytes(BasePath() / "CPMAIN.DB"), table);
 }
 
 TEST_F(WizardTest, AFailingSelectionDuringTheRunLeavesTheWindowUsable) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <span>
@@ -67,6 +68,12 @@ class DriverConnection {
   virtual ~DriverConnection() = default;
   // Errors in the text (syntax, unknown table or column) are EDatabaseErrors that name the fault.
   virtual std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) = 0;
+  // For a base kept in files: takes the table for writing, as an UPDATE would, and copies its
+  // files byte for byte into folder while it holds them, each on the disk before this returns;
+  // gives the names of the files copied. The table stays held for the connection's later writes.
+  // A server base keeps no files: an EDatabaseError.
+  virtual std::vector<std::filesystem::path> CopyTableFiles(const std::string& table,
+                                                            const std::filesystem::path& folder);
 };
 
 // Parameter names are upper case ("PATH", "SERVER NAME"); values are texts.

@@ -7,6 +7,8 @@
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/CodePage.h"
 #include "engine/drivers/paradox/LanguageDriver.h"
+#include "engine/drivers/paradox/TableCopy.h"
+#include "engine/drivers/paradox/TableFile.h"
 #include "engine/sql/LocalStatements.h"
 
 namespace patchpav::sql {
@@ -39,6 +41,15 @@ LocalConnection::LocalConnection(const std::filesystem::path& directory,
 
 std::unique_ptr<PreparedStatement> LocalConnection::Prepare(const std::string& sql) {
   return PrepareLocalStatement(catalog_, sql);
+}
+
+std::vector<std::filesystem::path> LocalConnection::CopyTableFiles(
+    const std::string& table, const std::filesystem::path& folder) {
+  const std::shared_ptr<TableCatalog::Entry> entry = catalog_->Find(table);
+  // Held for writing from here on: nobody else can change the files between the copy and the
+  // writes that follow it.
+  catalog_->ForWriting(*entry);
+  return paradox::CopyTableFiles(entry->file, folder, paradox::SystemFileSystem());
 }
 
 DriverParams LocalDriver::DefaultParams() const {

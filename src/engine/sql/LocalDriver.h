@@ -23,6 +23,8 @@ class LocalConnection : public DriverConnection {
  public:
   LocalConnection(const std::filesystem::path& directory, std::optional<int> defaultCodePage);
   std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) override;
+  std::vector<std::filesystem::path> CopyTableFiles(const std::string& table,
+                                                    const std::filesystem::path& folder) override;
 
  private:
   std::shared_ptr<TableCatalog> catalog_;

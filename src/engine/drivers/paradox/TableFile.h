@@ -41,6 +41,9 @@ enum class OpenMode {
   ReadWrite,  // nobody else may write while we hold it
   Create,     // a new file; fails if it exists
   Replace,    // a new file, replacing any existing one
+  // Reads a file that this program may itself hold for writing (to copy a table it has locked):
+  // takes no lock and shares writing, so our own writer's handle does not stand in the way.
+  ReadBesideWriter,
 };
 
 class FileSystem {

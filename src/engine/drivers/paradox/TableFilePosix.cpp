@@ -94,6 +94,7 @@ class PosixFileSystem final : public FileSystem {
     int flags = O_CLOEXEC;
     switch (mode) {
       case OpenMode::Read:
+      case OpenMode::ReadBesideWriter:
         flags |= O_RDONLY;
         break;
       case OpenMode::ReadWrite:
@@ -108,6 +109,8 @@ class PosixFileSystem final : public FileSystem {
     }
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) throw FileError(KindOf(errno), Describe(path, "Ouverture impossible de", errno));
+    // Our own writer holds the exclusive lock: a shared one would be refused.
+    if (mode == OpenMode::ReadBesideWriter) return std::make_unique<PosixFile>(fd, path);
     const int lock = mode == OpenMode::Read ? LOCK_SH : LOCK_EX;
     if (::flock(fd, lock | LOCK_NB) != 0) {
       const int error = errno;

@@ -103,12 +103,16 @@ class Win32FileSystem final : public FileSystem {
   std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode mode) override {
     // Sharing reading only: a program that has the file open for writing makes the open fail
     // with a sharing violation, and nobody can open it for writing while we hold it.
-    const DWORD access = mode == OpenMode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    const bool reading = mode == OpenMode::Read || mode == OpenMode::ReadBesideWriter;
+    const DWORD access = reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    // Our own writer's handle has write access: a reader beside it must share writing.
+    const DWORD share =
+        mode == OpenMode::ReadBesideWriter ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     DWORD disposition = OPEN_EXISTING;
     if (mode == OpenMode::Create) disposition = CREATE_NEW;
     if (mode == OpenMode::Replace) disposition = CREATE_ALWAYS;
-    const HANDLE handle = CreateFileW(path.wstring().c_str(), access, FILE_SHARE_READ, nullptr,
-                                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(path.wstring().c_str(), access, share, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       throw FileError(KindOf(error), Describe(path, "Ouverture impossible de", error));

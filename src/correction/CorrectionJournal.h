@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace patchpav {
+
+// The seven amounts of a row; nullopt for an amount that holds no value.
+using JournalAmounts = std::array<std::optional<double>, 7>;
+
+// One write of the run: the row's key, its amounts as read and the amounts about to be written.
+struct JournalRow {
+  std::int64_t key = 0;
+  JournalAmounts before;
+  JournalAmounts after;
+};
+
+// What the correction run reports of its writes, as it reports its progress to the window: the
+// application decides where the backup and the journal go; tests record the calls. Calls come in
+// this order: BeginWrites once, just before the run's first write (never in a run that writes
+// nothing); then, for each UPDATE, WriteAhead before it is executed and WriteFailed after it if
+// it raised an error; Finish when the run ends, normally or on a failure.
+class CorrectionJournal {
+ public:
+  virtual ~CorrectionJournal() = default;
+
+  // Makes the backup of what the run is about to change. A failure is an exception naming the
+  // cause; the run then writes nothing.
+  virtual void BeginWrites() = 0;
+  // Records the write before it happens, so that a run stopped at any moment leaves a record of
+  // every write that may have reached the base. A failure is an exception; the UPDATE is then not
+  // executed and the run ends.
+  virtual void WriteAhead(const JournalRow& row) = 0;
+  // The UPDATE of this row raised an error (message): the base keeps the amounts it had.
+  virtual void WriteFailed(const JournalRow& row, const std::string& message) = 0;
+  // The run is over; after a failure, the run calls it and ignores what it throws.
+  virtual void Finish() = 0;
+};
+
+}  // namespace patchpav

@@ -1,0 +1,76 @@
+#include "engine/drivers/paradox/TableCopy.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <system_error>
+
+#include "engine/core/AsciiCase.h"
+#include "engine/core/Errors.h"
+#include "engine/drivers/paradox/TableFile.h"
+
+namespace patchpav::paradox {
+namespace {
+
+constexpr std::uint64_t kChunkBytes = 1 << 20;
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+void CopyOne(const std::filesystem::path& from, const std::filesystem::path& to,
+             FileSystem& files) {
+  try {
+    const std::unique_ptr<TableFile> source = files.Open(from, OpenMode::ReadBesideWriter);
+    const std::unique_ptr<TableFile> copy = files.Open(to, OpenMode::Create);
+    const std::uint64_t size = source->Size();
+    std::vector<std::byte> buffer(static_cast<std::size_t>(std::min(size, kChunkBytes)));
+    for (std::uint64_t done = 0; done < size;) {
+      const std::size_t n = static_cast<std::size_t>(std::min(size - done, kChunkBytes));
+      const std::span<std::byte> chunk(buffer.data(), n);
+      source->ReadAt(done, chunk);
+      copy->WriteAt(done, chunk);
+      done += n;
+    }
+    copy->Flush();
+  } catch (const FileError& e) {
+    throw EDatabaseError("Copie impossible de " + Utf8(from.filename()) + " : " + e.what());
+  }
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> CopyTableFiles(const std::filesystem::path& dataFile,
+                                                  const std::filesystem::path& folder,
+                                                  FileSystem& files) {
+  std::vector<std::filesystem::path> sources{dataFile};
+  const std::filesystem::path directory =
+      dataFile.has_parent_path() ? dataFile.parent_path() : std::filesystem::path(".");
+  const std::string stem = Utf8(dataFile.stem());
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::filesystem::path& candidate = it->path();
+    const std::string extension = Utf8(candidate.extension());
+    if (EqualsIgnoreCase(Utf8(candidate.stem()), stem) &&
+        (EqualsIgnoreCase(extension, ".PX") || EqualsIgnoreCase(extension, ".MB"))) {
+      sources.push_back(candidate);
+    }
+  }
+  if (error) {
+    throw EDatabaseError("Impossible de lire le répertoire " + Utf8(directory) + " : " +
+                         error.message());
+  }
+  std::vector<std::filesystem::path> copied;
+  for (const std::filesystem::path& source : sources) {
+    CopyOne(source, folder / source.filename(), files);
+    copied.push_back(source.filename());
+  }
+  return copied;
+}
+
+}  // namespace patchpav::paradox

@@ -1,0 +1,190 @@
+#include "correction/BackupJournal.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "correction/JournalText.h"
+#include "engine/paradox/ParadoxTestSupport.h"
+
+namespace patchpav {
+namespace {
+
+namespace fs = std::filesystem;
+using paradox::testing::FailingFileSystem;
+using paradox::testing::TempDir;
+
+std::string FileText(const fs::path& path) {
+  const std::vector<char> bytes = paradox::testing::FileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Every number goes out in its shortest form and comes back as the same double, whichever the
+// separator.
+TEST(JournalTextTest, NumbersAreShortestAndReadBackExactly) {
+  const struct {
+    double value;
+    const char* comma;
+  } cases[] = {
+      {7, "7"},
+      {-18, "-18"},
+      {0.1, "0,1"},
+      {0.1 + 0.2, "0,30000000000000004"},
+      {12.34, "12,34"},
+      {1.5e-7, "1,5e-07"},
+      {1e300, "1e+300"},
+      {std::numeric_limits<double>::denorm_min(), "5e-324"},
+      {123456789012.5, "123456789012,5"},
+  };
+  for (const auto& c : cases) {
+    const std::string comma = ExactNumber(c.value, ',');
+    EXPECT_EQ(c.comma, comma);
+    const std::string dot = ExactNumber(c.value, '.');
+    double back = 0;
+    ASSERT_EQ(std::errc(), std::from_chars(dot.data(), dot.data() + dot.size(), back).ec) << dot;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(c.value), std::bit_cast<std::uint64_t>(back)) << dot;
+  }
+}
+
+TEST(JournalTextTest, LinesOfTheJournalAndOfTheUndoScript) {
+  JournalRow row{1234, {25, -18, std::nullopt, 0, 0.1, 0, 0}, {7, 0, 0, 0, 0.1, 0, 0}};
+  EXPECT_EQ(
+      "CPMain_ID;MontantSS1 avant;MontantSS2 avant;MontantSS3 avant;MontantSS4 avant;"
+      "MontantSS5 avant;MontantSS6 avant;MontantSS7 avant;MontantSS1 après;MontantSS2 après;"
+      "MontantSS3 après;MontantSS4 après;MontantSS5 après;MontantSS6 après;MontantSS7 après;"
+      "écrit\r\n",
+      JournalHeader());
+  EXPECT_EQ("1234;25;-18;;0;0,1;0;0;7;0;0;0;0,1;0;0;oui\r\n", WrittenLine(row));
+  // The base keeps what it had: the amounts after are those before.
+  EXPECT_EQ("1234;25;-18;;0;0,1;0;0;25;-18;;0;0,1;0;0;échec : verrou\r\n",
+            FailedLine(row, "verrou"));
+  // An error's text that holds the separator, quotes or a line break stays one cell.
+  EXPECT_EQ("1234;25;-18;;0;0,1;0;0;25;-18;;0;0,1;0;0;\"échec : a;b \"\"c\"\"\r\nd\"\r\n",
+            FailedLine(row, "a;b \"c\"\r\nd"));
+  EXPECT_EQ(
+      "UPDATE CPMAIN SET MontantSS1 = 25, MontantSS2 = -18, MontantSS3 = NULL, MontantSS4 = 0, "
+      "MontantSS5 = 0.1, MontantSS6 = 0, MontantSS7 = 0 WHERE CPMain_ID = 1234;",
+      UndoStatement(row));
+}
+
+TEST(BackupFolderTest, NameIsTheLocalTimeAndARunThatFindsItTakenAddsASuffix) {
+  EXPECT_EQ("20260105-090705", BackupFolderName(2026, 1, 5, 9, 7, 5));
+  TempDir dir;
+  const fs::path parent = dir / "PatchPAV" / "Sauvegardes";  // made with its parents
+  EXPECT_EQ(parent / "20260105-090705", CreateRunFolder(parent, "20260105-090705"));
+  EXPECT_EQ(parent / "20260105-090705-2", CreateRunFolder(parent, "20260105-090705"));
+  EXPECT_EQ(parent / "20260105-090705-3", CreateRunFolder(parent, "20260105-090705"));
+  EXPECT_TRUE(fs::is_directory(parent / "20260105-090705-3"));
+}
+
+class BackupJournalTest : public ::testing::Test {
+ public:
+  BackupPlan Plan(bool undoScript, paradox::FileSystem* files = nullptr) {
+    BackupPlan plan;
+    plan.parentFolder = [this] { return parent_; };
+    plan.folderName = [] { return std::string("20261208-154300"); };
+    plan.copyTable = [this](const fs::path& folder) {
+      copiedInto_.push_back(folder);
+      if (failCopy_) throw std::runtime_error("Copie impossible de CPMAIN.DB : disque plein");
+    };
+    plan.undoScript = undoScript;
+    plan.files = files;
+    return plan;
+  }
+
+  TempDir dir_;
+  fs::path parent_ = dir_ / "Sauvegardes";
+  std::vector<fs::path> copiedInto_;
+  bool failCopy_ = false;
+  const JournalRow first_{7, {-18, 30, -5, 0, 0, 0, std::nullopt}, {0, 12, -5, 0, 0, 0, 0}};
+  const JournalRow second_{7, {0, 12, -5, 0, 0, 0, 0}, {0, 7, 0, 0, 0, 0, 0}};
+  const JournalRow failed_{9, {10, -18, 5, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0}};
+};
+
+// The undo script puts rows back newest first, so that a row written in two sweeps ends in its
+// first state, and leaves out the write that failed.
+TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
+  BackupJournal journal(Plan(true));
+  journal.BeginWrites();
+  const fs::path folder = parent_ / "20261208-154300";
+  ASSERT_EQ(folder, journal.Folder());
+  EXPECT_EQ(std::vector<fs::path>{folder}, copiedInto_);
+  journal.WriteAhead(first_);
+  journal.WriteAhead(failed_);
+  journal.WriteFailed(failed_, "refusé");
+  // Written and flushed before the UPDATE runs: readable while the run goes on.
+  EXPECT_EQ("\xEF\xBB\xBF" + JournalHeader() + WrittenLine(first_) + WrittenLine(failed_) +
+                FailedLine(failed_, "refusé"),
+            FileText(folder / "journal.csv"));
+  journal.WriteAhead(second_);
+  EXPECT_FALSE(fs::exists(folder / "annulation.sql"));
+  journal.Finish();
+
+  const std::string sql = FileText(folder / "annulation.sql");
+  const std::string body = "BEGIN TRANSACTION;\r\n" + UndoStatement(second_) + "\r\n" +
+                           UndoStatement(first_) + "\r\nCOMMIT TRANSACTION;\r\n";
+  ASSERT_GE(sql.size(), body.size());
+  EXPECT_EQ(body, sql.substr(sql.size() - body.size()));
+  EXPECT_EQ(std::string::npos, sql.find("CPMain_ID = 9"));
+}
+
+// Whatever stops the backup, the run is told before its first write, and no half-made folder is
+// left to pass for a backup.
+TEST_F(BackupJournalTest, ABackupThatCannotBeMadeLeavesNoFolderAndSaysWhy) {
+  struct Case {
+    const char* name;
+    std::function<void(BackupJournalTest&)> arrange;
+    FailingFileSystem::Op failing;
+    int failAt;
+    const char* reason;
+  } cases[] = {
+      {"copy", [](BackupJournalTest& t) { t.failCopy_ = true; }, FailingFileSystem::Op::Write, 0,
+       "disque plein"},
+      {"journal write", [](BackupJournalTest&) {}, FailingFileSystem::Op::Write, 1,
+       "disque plein (simulé)"},
+      {"journal flush", [](BackupJournalTest&) {}, FailingFileSystem::Op::Flush, 1,
+       "disque plein (simulé)"},
+      {"parent is a file",
+       [](BackupJournalTest& t) {
+         fs::create_directories(t.dir_.Path());
+         std::ofstream(t.parent_) << "x";
+       },
+       FailingFileSystem::Op::Write, 0, "Impossible de créer le dossier"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    failCopy_ = false;
+    fs::remove_all(parent_);
+    c.arrange(*this);
+    FailingFileSystem files(c.failing);
+    files.FailNth(c.failAt);
+    BackupJournal journal(Plan(true, &files));
+    try {
+      journal.BeginWrites();
+      ADD_FAILURE() << "the backup was reported made";
+    } catch (const std::runtime_error& e) {
+      const std::string message = e.what();
+      EXPECT_NE(std::string::npos, message.find("aucun enregistrement n'a été modifié")) << message;
+      EXPECT_NE(std::string::npos, message.find(c.reason)) << message;
+    }
+    EXPECT_TRUE(journal.Folder().empty());
+    EXPECT_FALSE(fs::exists(parent_ / "20261208-154300"));
+    fs::remove(parent_);
+  }
+}
+
+TEST_F(BackupJournalTest, AJournalLineThatCannotBeWrittenStopsTheWrite) {
+  FailingFileSystem files(FailingFileSystem::Op::Flush);
+  BackupJournal journal(Plan(false, &files));
+  journal.BeginWrites();
+  files.FailNth(1);
+  EXPECT_THROW(journal.WriteAhead(first_), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace patchpav

@@ -1,0 +1,487 @@
+// The correction run on a real Paradox base, with the backup and the journal it leaves.
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#endif
+
+#include <bit>
+#include <charconv>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "correction/BackupJournal.h"
+#include "correction/CorrectionHost.h"
+#include "correction/CorrectionRun.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/core/Errors.h"
+#include "engine/paradox/ParadoxTestSupport.h"
+#include "engine/sql/LocalDriver.h"
+
+namespace patchpav {
+namespace {
+
+namespace fs = std::filesystem;
+using paradox::FieldType;
+using paradox::testing::FileBytes;
+
+// Ends the process at once, as a power cut or the task manager would: no destructor, no flush.
+#ifdef _WIN32
+constexpr int kKilledCode = 137;
+void KillThisProcess() { TerminateProcess(GetCurrentProcess(), kKilledCode); }
+::testing::ExitedWithCode Killed() { return ::testing::ExitedWithCode(kKilledCode); }
+#else
+void KillThisProcess() { raise(SIGKILL); }
+::testing::KilledBySignal Killed() { return ::testing::KilledBySignal(SIGKILL); }
+#endif
+
+using Amounts7 = std::array<std::optional<double>, 7>;
+constexpr std::nullopt_t kBlank = std::nullopt;
+const char kAlias[] = "CorrectionBackupBase";
+const char kFolderName[] = "20261208-154300";
+
+// A window that does nothing, except that it can stop the run at the status line of one row
+// (before that row is written): by an exception, or by killing the process.
+class QuietHost : public CorrectionHost {
+ public:
+  enum class Stop { None, Throw, Kill };
+  Stop stop = Stop::None;
+  std::string stopAt;  // a status line ending with this stops the run
+  std::vector<std::string> warnings;
+  bool enabled = true;
+
+  void EnableMainWindow(bool on) override { enabled = on; }
+  void SetMainWindowCursor(Cursor) override {}
+  void PlayAnimation(bool) override {}
+  void ShowAnimation(bool) override {}
+  void ShowProgress(bool) override {}
+  void SetProgressStatus(const std::string& text) override {
+    if (stop == Stop::None || !text.ends_with(stopAt)) return;
+    if (stop == Stop::Kill) KillThisProcess();
+    throw std::runtime_error("fenêtre détruite");
+  }
+  void ShowGauge(bool) override {}
+  void SetGaugeMax(int) override {}
+  void SetGaugeProgress(int) override {}
+  void ShowInformation(const std::string&) override {}
+  void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+  void ProcessMessages() override {}
+  void PressClose() override {}
+};
+
+// Kills the process once the nth journal line is on the disk, before its UPDATE runs.
+class KillingJournal : public CorrectionJournal {
+ public:
+  KillingJournal(CorrectionJournal& inner, int killAfter) : inner_(inner), left_(killAfter) {}
+  void BeginWrites() override { inner_.BeginWrites(); }
+  void WriteAhead(const JournalRow& row) override {
+    inner_.WriteAhead(row);
+    if (--left_ == 0) KillThisProcess();
+  }
+  void WriteFailed(const JournalRow& row, const std::string& message) override {
+    inner_.WriteFailed(row, message);
+  }
+  void Finish() override { inner_.Finish(); }
+
+ private:
+  CorrectionJournal& inner_;
+  int left_;
+};
+
+std::uint64_t Bits(double value) { return std::bit_cast<std::uint64_t>(value); }
+
+// Amounts compared bit for bit, a blank equal only to a blank.
+bool SameAmounts(const Amounts7& a, const Amounts7& b) {
+  for (std::size_t i = 0; i < 7; ++i) {
+    if (a[i].has_value() != b[i].has_value()) return false;
+    if (a[i] && Bits(*a[i]) != Bits(*b[i])) return false;
+  }
+  return true;
+}
+
+std::string Show(const Amounts7& a) {
+  std::ostringstream out;
+  out.precision(17);
+  for (const auto& v : a) {
+    if (v) out << *v;
+    out << ';';
+  }
+  return out.str();
+}
+
+// The CPMAIN amounts of a table file, by key.
+std::map<int, Amounts7> TableAmounts(const fs::path& file) {
+  auto table = paradox::Table::Open(file, paradox::Table::Access::ReadOnly);
+  std::map<int, Amounts7> result;
+  for (const std::vector<Value>& row : paradox::testing::ReadAllRows(*table)) {
+    Amounts7& amounts = result[static_cast<int>(row[0].AsInteger())];
+    for (std::size_t i = 0; i < 7; ++i) {
+      if (!row[i + 1].IsNull()) amounts[i] = row[i + 1].AsFloat();
+    }
+  }
+  return result;
+}
+
+struct JournalLine {
+  int key = 0;
+  Amounts7 before;
+  Amounts7 after;
+  std::string outcome;
+};
+
+std::optional<double> ReadCell(const std::string& cell) {
+  if (cell.empty()) return std::nullopt;
+  std::string text = cell;
+  for (char& c : text) c = c == ',' ? '.' : c;
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  EXPECT_TRUE(result.ec == std::errc() && result.ptr == text.data() + text.size()) << cell;
+  return value;
+}
+
+// journal.csv as a spreadsheet reads it: byte-order mark, header, then ';'-separated cells.
+std::vector<JournalLine> ReadJournal(const fs::path& file) {
+  const std::vector<char> bytes = FileBytes(file);
+  std::string text(bytes.begin(), bytes.end());
+  EXPECT_TRUE(
+      text.starts_with("\xEF\xBB\xBF"
+                       "CPMain_ID;MontantSS1 avant;"))
+      << text;
+  std::vector<JournalLine> lines;
+  std::size_t at = text.find("\r\n") + 2;
+  while (at < text.size()) {
+    const std::size_t end = text.find("\r\n", at);
+    EXPECT_NE(std::string::npos, end) << "a line without its end";
+    if (end == std::string::npos) break;
+    std::vector<std::string> cells;
+    std::stringstream line(text.substr(at, end - at));
+    for (std::string cell; std::getline(line, cell, ';');) cells.push_back(cell);
+    EXPECT_EQ(16u, cells.size()) << text.substr(at, end - at);
+    if (cells.size() != 16) break;
+    JournalLine parsed;
+    parsed.key = std::stoi(cells[0]);
+    for (std::size_t i = 0; i < 7; ++i) {
+      parsed.before[i] = ReadCell(cells[1 + i]);
+      parsed.after[i] = ReadCell(cells[8 + i]);
+    }
+    parsed.outcome = cells[15];
+    lines.push_back(parsed);
+    at = end + 2;
+  }
+  return lines;
+}
+
+// Replays the journal's lines from the copy: each line must start from the amounts the row held
+// then (a failure line puts back those the row had before its write). Gives the amounts that the
+// lines lead to.
+std::map<int, Amounts7> Replay(std::map<int, Amounts7> amounts,
+                               const std::vector<JournalLine>& lines) {
+  for (const JournalLine& line : lines) {
+    if (line.outcome != "oui") {
+      amounts[line.key] = line.after;
+      continue;
+    }
+    EXPECT_TRUE(SameAmounts(amounts[line.key], line.before))
+        << line.key << ": " << Show(amounts[line.key]) << " vs " << Show(line.before);
+    amounts[line.key] = line.after;
+  }
+  return amounts;
+}
+
+class CorrectionBackupTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const fs::path config = fs::path(::testing::TempDir()) / "pp_correction_backup.cfg";
+    fs::remove(config);
+    Engine::Instance().SetConfigPath(config);
+    Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
+    if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
+  }
+
+  // Named after the test rather than drawn at random: where death tests start a new process
+  // (Windows), that process must find the same folders.
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::path(::testing::TempDir()) / (std::string("pp_backup_") + info->name());
+    base_ = root_ / "base";
+    backups_ = root_ / "backups";
+    parent_ = backups_ / "PatchPAV" / "Sauvegardes";
+    fs::remove_all(root_);
+    fs::create_directories(base_);
+  }
+  void TearDown() override {
+    database_.SetConnected(false);
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  // CPMAIN keyed on CPMain_ID, with a memo file beside it; MontantSS2 can be made an integer
+  // column, which refuses a write of 19.5.
+  void MakeCpMain(const std::vector<std::pair<int, Amounts7>>& rows,
+                  FieldType secondAmount = FieldType::Number) {
+    paradox::TableSchema schema;
+    schema.fields.push_back(paradox::testing::Field("CPMain_ID", FieldType::Long, 4));
+    for (int i = 1; i <= 7; ++i) {
+      const FieldType type = i == 2 ? secondAmount : FieldType::Number;
+      schema.fields.push_back(paradox::testing::Field("MontantSS" + std::to_string(i), type,
+                                                      type == FieldType::Long ? 4 : 8));
+    }
+    schema.keyFieldCount = 1;
+    std::vector<std::vector<Value>> values;
+    for (const auto& [key, amounts] : rows) {
+      std::vector<Value> row{Value::Integer(key)};
+      for (std::size_t i = 0; i < 7; ++i) {
+        if (!amounts[i]) {
+          row.push_back(Value());
+        } else if (i == 1 && secondAmount == FieldType::Long) {
+          row.push_back(Value::Integer(static_cast<std::int64_t>(*amounts[i])));
+        } else {
+          row.push_back(Value::Float(*amounts[i]));
+        }
+      }
+      values.push_back(std::move(row));
+    }
+    paradox::Table::Create(base_ / "CPMAIN.DB", schema, values);
+    std::vector<char> memo(4096 * 3);
+    for (std::size_t i = 0; i < memo.size(); ++i) memo[i] = static_cast<char>(i * 7);
+    paradox::testing::WriteFileBytes(base_ / "CPMAIN.MB", memo);
+  }
+
+  std::map<std::string, std::vector<char>> BaseFiles() {
+    std::map<std::string, std::vector<char>> files;
+    for (const auto& entry : fs::directory_iterator(base_)) {
+      files[entry.path().filename().string()] = FileBytes(entry.path());
+    }
+    return files;
+  }
+
+  BackupPlan Plan() {
+    BackupPlan plan;
+    plan.parentFolder = [this] { return parent_; };
+    plan.folderName = [] { return std::string(kFolderName); };
+    plan.copyTable = [this](const fs::path& folder) {
+      database_.Connection().CopyTableFiles("CPMAIN", folder);
+      // Held while copied and from then on: no other program can start writing it.
+      try {
+        paradox::Table::Open(base_ / "CPMAIN.DB", paradox::Table::Access::ReadWrite);
+        heldWhileCopied_ = false;
+      } catch (const EDatabaseError&) {
+        heldWhileCopied_ = true;
+      }
+    };
+    return plan;
+  }
+
+  void Connect() {
+    database_.SetDatabaseName(kAlias);
+    database_.Params().Clear();
+    database_.Params().Add("PATH=" + base_.string());
+    database_.SetConnected(true);
+    select_.SetDatabaseName(kAlias);
+    update_.SetDatabaseName(kAlias);
+  }
+
+  CorrectionSummary Run(QuietHost& host, CorrectionJournal& journal) {
+    Connect();
+    const CorrectionSummary summary = RunCorrection(select_, update_, host, journal);
+    database_.SetConnected(false);
+    return summary;
+  }
+
+  fs::path Folder() const { return parent_ / kFolderName; }
+
+  std::set<std::string> FolderFiles() {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Folder())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  fs::path root_;
+  fs::path base_;
+  fs::path backups_;
+  fs::path parent_;
+  bool heldWhileCopied_ = false;
+  TDatabase database_;
+  TQuery select_;
+  TQuery update_;
+};
+
+const std::vector<std::pair<int, Amounts7>> kRows = {
+    {3, {25, -18, 0, 0, 0, 0, 0}},
+    {7, {-18, 30, -5, 0, 0, 0, kBlank}},  // two sweeps; a blank amount is written as 0
+    {9, {10, -18, 5, 0, 0, 0, 0}},
+    {12, {0.1, -18, 0.30000000000000004, 1e-7, 123456.789, kBlank, 5e-324}},
+    {40, {0, 12, 0, 0, 0, 0, 0}},  // nothing to correct
+    {41, {kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, kBlank}},
+    {300, {kBlank, -18, kBlank, 0, 0, 0, 0}},
+};
+
+TEST_F(CorrectionBackupTest, ARunLeavesTheTablesFilesAsTheyWereAndAJournalOfItsWrites) {
+  MakeCpMain(kRows);
+  const auto before = BaseFiles();
+  ASSERT_EQ((std::set<std::string>{"CPMAIN.DB", "CPMAIN.MB", "CPMAIN.PX"}), [&] {
+    std::set<std::string> names;
+    for (const auto& [name, bytes] : before) names.insert(name);
+    return names;
+  }());
+  QuietHost host;
+  BackupJournal journal(Plan());
+  const CorrectionSummary summary = Run(host, journal);
+  EXPECT_EQ(6, summary.rowsWritten);
+  EXPECT_TRUE(heldWhileCopied_);
+
+  EXPECT_EQ((std::set<std::string>{"CPMAIN.DB", "CPMAIN.MB", "CPMAIN.PX", "journal.csv"}),
+            FolderFiles());
+  for (const auto& [name, bytes] : before) {
+    EXPECT_EQ(bytes, FileBytes(Folder() / name)) << name;
+  }
+
+  const std::vector<JournalLine> lines = ReadJournal(Folder() / "journal.csv");
+  std::vector<int> keys;
+  for (const JournalLine& line : lines) {
+    keys.push_back(line.key);
+    EXPECT_EQ("oui", line.outcome);
+  }
+  EXPECT_EQ((std::vector<int>{3, 7, 9, 12, 300, 7}), keys);  // in the order written
+  const auto copy = TableAmounts(Folder() / "CPMAIN.DB");
+  const auto now = TableAmounts(base_ / "CPMAIN.DB");
+  const auto replayed = Replay(copy, lines);
+  for (const auto& [key, amounts] : now) {
+    EXPECT_TRUE(SameAmounts(amounts, replayed.at(key)))
+        << key << ": " << Show(amounts) << " vs " << Show(replayed.at(key));
+  }
+}
+
+TEST_F(CorrectionBackupTest, AFailedWriteHasASecondLineAndTheRowKeepsItsAmounts) {
+  MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}}, {5, {0, 20, -0.5, 0, 0, 0, 0}}}, FieldType::Long);
+  QuietHost host;
+  BackupJournal journal(Plan());
+  Run(host, journal);
+  ASSERT_EQ(1u, host.warnings.size());
+  const std::vector<JournalLine> lines = ReadJournal(Folder() / "journal.csv");
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ(5, lines[1].key);
+  EXPECT_EQ("oui", lines[1].outcome);
+  EXPECT_EQ(5, lines[2].key);
+  EXPECT_TRUE(SameAmounts(lines[2].before, lines[2].after));
+  EXPECT_TRUE(SameAmounts(lines[1].before, lines[2].before));
+  EXPECT_TRUE(lines[2].outcome.starts_with("échec : ")) << lines[2].outcome;
+  EXPECT_NE(std::string::npos, lines[2].outcome.find("MontantSS2")) << lines[2].outcome;
+  // The failed line undoes the line before it: replaying both leaves the row as it is.
+  const auto now = TableAmounts(base_ / "CPMAIN.DB");
+  const auto replayed = Replay(TableAmounts(Folder() / "CPMAIN.DB"), lines);
+  for (const auto& [key, amounts] : now) EXPECT_TRUE(SameAmounts(amounts, replayed.at(key)));
+}
+
+TEST_F(CorrectionBackupTest, ARunThatWritesNothingCreatesNothing) {
+  MakeCpMain({{40, {0, 12, 0, 0, 0, 0, 0}}, {41, {kBlank, 1, kBlank, 0, 0, 0, 0}}});
+  QuietHost host;
+  BackupJournal journal(Plan());
+  Run(host, journal);
+  EXPECT_FALSE(fs::exists(backups_ / "PatchPAV"));
+}
+
+// However the run is stopped, the copies are the table as it was and the journal holds every
+// write that reached the table; a line written just before the process died may be one whose
+// UPDATE never ran. One test per way of stopping: where a death test starts a new process
+// (Windows), that process runs the test's body again up to its death test.
+enum class How { HostThrows, ProcessKilled, KilledAfterJournalLine };
+
+class StoppedRunTest : public CorrectionBackupTest, public ::testing::WithParamInterface<How> {};
+
+TEST_P(StoppedRunTest, CopiesAndJournalMatchWhatReachedTheTable) {
+  MakeCpMain(kRows);
+  const auto before = BaseFiles();
+
+  // Row 9 is the third written: the run stops before it, or just after its journal line.
+  QuietHost host;
+  host.stopAt = "n°9 (3/5)";
+  BackupJournal journal(Plan());
+  std::size_t lines = 2;  // the journal's lines; the first two reached the table
+  switch (GetParam()) {
+    case How::HostThrows:
+      host.stop = QuietHost::Stop::Throw;
+      EXPECT_THROW(Run(host, journal), std::runtime_error);
+      EXPECT_TRUE(host.enabled);
+      break;
+    case How::ProcessKilled:
+      host.stop = QuietHost::Stop::Kill;
+      EXPECT_EXIT(Run(host, journal), Killed(), "");
+      break;
+    case How::KilledAfterJournalLine: {
+      KillingJournal killing(journal, 3);
+      EXPECT_EXIT(Run(host, killing), Killed(), "");
+      lines = 3;
+      break;
+    }
+  }
+  database_.SetConnected(false);
+
+  for (const auto& [name, bytes] : before) {
+    EXPECT_EQ(bytes, FileBytes(Folder() / name)) << name;
+  }
+  const std::vector<JournalLine> journalLines = ReadJournal(Folder() / "journal.csv");
+  ASSERT_EQ(lines, journalLines.size());
+  const std::vector<JournalLine> reached(journalLines.begin(), journalLines.begin() + 2);
+  const auto copy = TableAmounts(Folder() / "CPMAIN.DB");
+  Replay(copy, journalLines);  // every line starts where the one before left its row
+  const auto replayed = Replay(copy, reached);
+  for (const auto& [key, amounts] : TableAmounts(base_ / "CPMAIN.DB")) {
+    EXPECT_TRUE(SameAmounts(amounts, replayed.at(key))) << key;
+  }
+}
+
+std::string WayName(const ::testing::TestParamInfo<How>& info) {
+  switch (info.param) {
+    case How::HostThrows:
+      return "ExceptionFromTheWindow";
+    case How::ProcessKilled:
+      return "ProcessKilled";
+    case How::KilledAfterJournalLine:
+      return "KilledBetweenJournalLineAndUpdate";
+  }
+  return "";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, StoppedRunTest,
+                         ::testing::Values(How::HostThrows, How::ProcessKilled,
+                                           How::KilledAfterJournalLine),
+                         WayName);
+
+// A backup that cannot be made stops the run before its first write: the table is untouched, the
+// run shows no warning of its own and the failure, naming the cause, goes on to the one error
+// box of the application.
+TEST_F(CorrectionBackupTest, AnUnwritableBackupFolderWritesNothingToTheBase) {
+  MakeCpMain(kRows);
+  const auto before = BaseFiles();
+  fs::create_directories(backups_ / "PatchPAV");
+  std::ofstream(parent_) << "un fichier à la place du dossier";
+  QuietHost host;
+  BackupJournal journal(Plan());
+  try {
+    Run(host, journal);
+    ADD_FAILURE() << "the run went on without its backup";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string::npos, std::string(e.what()).find("Impossible de créer le dossier"))
+        << e.what();
+  }
+  database_.SetConnected(false);
+  EXPECT_EQ(before, BaseFiles());
+  EXPECT_TRUE(host.warnings.empty());
+  EXPECT_TRUE(host.enabled);
+}
+
+}  // namespace
+}  // namespace patchpav
