@@ -82,6 +82,11 @@ class ThreadWindowsDisabled {
   std::vector<HWND> disabled_;
 };
 
+BOOL CALLBACK CollectDescendant(HWND hwnd, LPARAM data) {
+  reinterpret_cast<std::vector<HWND>*>(data)->push_back(hwnd);
+  return TRUE;
+}
+
 }  // namespace
 
 TForm::TForm(TComponent* owner, const TFormParams& params)
@@ -102,6 +107,7 @@ void TForm::Show() {
     FormShow();
     if (screenCenter_ && !shownOnce_) CentreOnScreen();
     shownOnce_ = true;
+    if (Application().MainForm() == this) Application().ShowApplicationWindow(true);
     SetVisible(true);
   }
   BringToFront();
@@ -113,7 +119,10 @@ void TForm::Close() {
     return;
   }
   Hide();
-  if (Application().MainForm() == this) Application().Terminate();
+  if (Application().MainForm() == this) {
+    Application().ShowApplicationWindow(false);
+    Application().Terminate();
+  }
 }
 
 int TForm::ShowModal() {
@@ -173,12 +182,69 @@ void TForm::CentreOnScreen() {
   SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE) {
-    Close();
-    return 0;
+bool TForm::OfferDialogKey(UINT key) {
+  // Child windows come in creation order, which is the tab order.
+  std::vector<HWND> windows;
+  EnumChildWindows(Handle(), &CollectDescendant, reinterpret_cast<LPARAM>(&windows));
+  for (HWND hwnd : windows) {
+    if (TWinControl* control = FromHandle(hwnd); control && control->DialogKey(key)) return true;
   }
-  return TWinControl::HandleMessage(message, wParam, lParam);
+  return false;
+}
+
+void TForm::RestoreFocus() {
+  // Giving the focus may activate the form again (a hidden form is never really active): once
+  // is enough.
+  if (restoringFocus_ || GetActiveWindow() != Handle()) return;
+  restoringFocus_ = true;
+  HWND target = lastFocus_;
+  if (!target || !IsChild(Handle(), target) || !IsWindowVisible(target) ||
+      !IsWindowEnabled(target)) {
+    target = GetNextDlgTabItem(Handle(), nullptr, FALSE);
+  }
+  SetFocus(target ? target : Handle());
+  restoringFocus_ = false;
+}
+
+// WM_NEXTDLGCTL, which the dialog manager sends for the arrow keys: lParam non-zero names the
+// window in wParam, otherwise wParam non-zero goes backwards.
+void TForm::MoveFocus(WPARAM wParam, LPARAM lParam) {
+  HWND target = nullptr;
+  if (LOWORD(lParam)) {
+    target = reinterpret_cast<HWND>(wParam);
+  } else {
+    HWND focus = GetFocus();
+    target = GetNextDlgTabItem(Handle(), IsChild(Handle(), focus) ? focus : nullptr, wParam != 0);
+  }
+  if (target && IsChild(Handle(), target)) SetFocus(target);
+}
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) lastFocus_ = focus;
+      } else if (!HIWORD(wParam)) {  // not while minimised
+        RestoreFocus();
+      }
+      return 0;
+    case WM_NEXTDLGCTL:
+      MoveFocus(wParam, lParam);
+      return 0;
+    case WM_SYSCOMMAND:
+      // The main form is minimised as the application: into its taskbar entry.
+      if ((wParam & 0xFFF0) == SC_MINIMIZE && Application().MainForm() == this) {
+        Application().Minimize();
+        return 0;
+      }
+      return TWinControl::HandleMessage(message, wParam, lParam);
+    default:
+      return TWinControl::HandleMessage(message, wParam, lParam);
+  }
 }
 
 }  // namespace patchpav

@@ -43,6 +43,9 @@ class TForm : public TWinControl {
   void SetModalResult(int result) { modalResult_ = result; }
 
   void SetClientSize(int width, int height);
+  // Offers Enter or Escape to the form's controls, in tab order; true when one acted on it.
+  bool OfferDialogKey(UINT key);
+
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle style);
   const TBorderIcons& BorderIcons() const { return borderIcons_; }
@@ -55,6 +58,10 @@ class TForm : public TWinControl {
  private:
   void ApplyFrame();
   void CentreOnScreen();
+  // Where the keyboard goes when the form becomes active: back to the control that had it, or
+  // else to the first tab stop, as in a dialog box.
+  void RestoreFocus();
+  void MoveFocus(WPARAM wParam, LPARAM lParam);
 
   TBorderStyle borderStyle_;
   TBorderIcons borderIcons_;
@@ -63,6 +70,8 @@ class TForm : public TWinControl {
   bool screenCenter_;
   bool shownOnce_ = false;
   bool modal_ = false;
+  HWND lastFocus_ = nullptr;
+  bool restoringFocus_ = false;
   int modalResult_ = mrNone;
 };
 
