@@ -122,7 +122,9 @@ void TMain::BuildSelectionPage() {
                                 .Top = 32,
                                 .Width = 57,
                                 .Height = 41,
-                                .GlyphResourceId = PATCHPAV_FOLDER_SEARCH_BITMAP});
+                                .GlyphResourceId = PATCHPAV_FOLDER_SEARCH_BITMAP,
+                                // Without it a keyboard user could never choose the base.
+                                .TabStop = true});
   SbRechercherSource->OnClick = [this] { SbRechercherSourceClick(); };
   Label3 = &PMain->CreateComponent<TLabel>(
       PMain, TLabelParams{.Left = 48, .Top = 88, .Width = 489, .Height = 20});

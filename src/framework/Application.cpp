@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <stdexcept>
+
 #include "framework/MessageDialogs.h"
 #include "framework/Utf.h"
 
@@ -153,6 +155,15 @@ bool TApplication::HandleDialogKeys(const MSG& message) {
       return false;
     }
     return form->OfferDialogKey(static_cast<UINT>(message.wParam));
+  }
+  // Tab the same way whatever the dialog manager makes of nested panels.
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+      !(SendMessageW(message.hwnd, WM_GETDLGCODE, message.wParam,
+                     reinterpret_cast<LPARAM>(&message)) &
+        (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) &&
+      !((GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU)) & 0x8000)) {
+    form->Tab((GetKeyState(VK_SHIFT) & 0x8000) != 0);
+    return true;
   }
   return IsDialogMessageW(root, const_cast<MSG*>(&message)) != FALSE;
 }

@@ -1,5 +1,6 @@
 #include "framework/Form.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "framework/Application.h"
@@ -109,6 +110,9 @@ void TForm::Show() {
     shownOnce_ = true;
     if (Application().MainForm() == this) Application().ShowApplicationWindow(true);
     SetVisible(true);
+    // A hidden form may have been made active already (a dialog it owned has closed), when no
+    // control could take the keyboard: they can now.
+    if (GetActiveWindow() == Handle() && !IsChild(Handle(), GetFocus())) RestoreFocus();
   }
   BringToFront();
 }
@@ -182,6 +186,36 @@ void TForm::CentreOnScreen() {
   SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+std::vector<HWND> TForm::TabStops() const {
+  // Child windows come in creation order, depth first: the tab order.
+  std::vector<HWND> windows;
+  EnumChildWindows(Handle(), &CollectDescendant, reinterpret_cast<LPARAM>(&windows));
+  std::vector<HWND> stops;
+  for (HWND hwnd : windows) {
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_TABSTOP) || !IsWindowVisible(hwnd)) continue;
+    bool enabled = true;
+    for (HWND up = hwnd; up && up != Handle(); up = GetParent(up))
+      enabled = enabled && IsWindowEnabled(up);
+    if (enabled) stops.push_back(hwnd);
+  }
+  return stops;
+}
+
+void TForm::Tab(bool backwards) {
+  std::vector<HWND> stops = TabStops();
+  if (stops.empty()) return;
+  HWND focus = GetFocus();
+  auto at = std::find(stops.begin(), stops.end(), focus);
+  size_t next = 0;
+  if (at == stops.end()) {
+    next = backwards ? stops.size() - 1 : 0;
+  } else {
+    size_t index = static_cast<size_t>(at - stops.begin());
+    next = backwards ? (index + stops.size() - 1) % stops.size() : (index + 1) % stops.size();
+  }
+  SetFocus(stops[next]);
+}
+
 bool TForm::OfferDialogKey(UINT key) {
   // Child windows come in creation order, which is the tab order.
   std::vector<HWND> windows;
@@ -200,7 +234,8 @@ void TForm::RestoreFocus() {
   HWND target = lastFocus_;
   if (!target || !IsChild(Handle(), target) || !IsWindowVisible(target) ||
       !IsWindowEnabled(target)) {
-    target = GetNextDlgTabItem(Handle(), nullptr, FALSE);
+    std::vector<HWND> stops = TabStops();
+    target = stops.empty() ? nullptr : stops.front();
   }
   SetFocus(target ? target : Handle());
   restoringFocus_ = false;
@@ -213,8 +248,8 @@ void TForm::MoveFocus(WPARAM wParam, LPARAM lParam) {
   if (LOWORD(lParam)) {
     target = reinterpret_cast<HWND>(wParam);
   } else {
-    HWND focus = GetFocus();
-    target = GetNextDlgTabItem(Handle(), IsChild(Handle(), focus) ? focus : nullptr, wParam != 0);
+    Tab(wParam != 0);
+    return;
   }
   if (target && IsChild(Handle(), target)) SetFocus(target);
 }

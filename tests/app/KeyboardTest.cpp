@@ -5,6 +5,7 @@
 
 #include "app/KeyInput.h"
 #include "app/WizardFixture.h"
+#include "framework/Utf.h"
 #include "ui/WaitForm.h"
 
 namespace patchpav::testing {
@@ -13,6 +14,14 @@ namespace {
 using ::testing::ElementsAre;
 
 const std::vector<AmountRow> kRows = {{1, {25, -18, 0, 0, 0, 0, 0}}};
+
+std::string WindowName(HWND hwnd) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  wchar_t text[64] = {};
+  GetWindowTextW(hwnd, text, 64);
+  return WideToUtf8(name) + " '" + WideToUtf8(text) + "'";
+}
 
 class KeyboardTest : public WizardTest {
  protected:
@@ -84,28 +93,50 @@ TEST_F(KeyboardTest, EnterOnTheFirstButtonRunsTheCorrection) {
   EXPECT_THAT(ReadAmounts(BasePath())[0].amounts, ElementsAre(7, 0, 0, 0, 0, 0, 0));
 }
 
-TEST_F(KeyboardTest, InStep1OnlyCloseAnswersTheKeyboard) {
-  RegisterInstallation(InstallText());
-  WriteSettings(BaseText());  // no version file there: the version file is asked for
-  DialogRobot robot;
-  robot.CancelFile();
-  TMain& main = CreateWindows();
-  main.Show();
-  ASSERT_EQ(WizardStep, 1);
-  ASSERT_TRUE(BringToForeground(main.Handle()));
-  EXPECT_EQ(GetFocus(), main.BtFermer->Handle());
+// In step 1 the keyboard reaches Close and the folder button of the selection page, whose
+// Enter or Space chooses the base; Execute, disabled, answers neither Tab nor its mnemonic.
+TEST_F(KeyboardTest, InStep1TheKeyboardChoosesTheBaseOrCloses) {
+  for (WORD press : {WORD{VK_RETURN}, WORD{VK_SPACE}, WORD{0}}) {
+    SCOPED_TRACE(press);
+    DeleteAppPathsEntry();
+    RegisterInstallation(InstallText());
+    WriteSettings(BaseText());  // no version file there: the version file is asked for
+    ScratchDirectory good;
+    MakeBase(good.Path(), 430, kRows);
+    DialogRobot robot;
+    robot.CancelFile();
+    robot.AnswerFile(good.Text() + "VARDOMEX.VER");
+    TMain& main = CreateWindows();
+    main.Show();
+    ASSERT_EQ(WizardStep, 1);
+    ASSERT_TRUE(BringToForeground(main.Handle()));
+    EXPECT_EQ(GetFocus(), main.BtFermer->Handle());
 
-  // Execute is disabled: its mnemonic and Tab pass it by.
-  ASSERT_TRUE(PressKey('E', {VK_MENU}));
-  ASSERT_TRUE(PressKey(VK_TAB));
-  EXPECT_EQ(GetFocus(), main.BtFermer->Handle());
-  EXPECT_EQ(robot.Seen().size(), 1u);
-  EXPECT_FALSE(Application().Terminated());
+    ASSERT_TRUE(PressKey(VK_TAB));
+    EXPECT_EQ(GetFocus(), main.SbRechercherSource->Handle()) << WindowName(GetFocus());
+    ASSERT_TRUE(PressKey(VK_TAB));
+    EXPECT_EQ(GetFocus(), main.BtFermer->Handle()) << WindowName(GetFocus());
 
-  ASSERT_TRUE(PressKey('F', {VK_MENU}));
-  EXPECT_TRUE(Application().Terminated());
-  EXPECT_FALSE(main.Visible());
-  EXPECT_EQ(robot.Seen().size(), 1u);
+    if (press) {
+      ASSERT_TRUE(PressKey(VK_TAB, {VK_SHIFT}));
+      ASSERT_TRUE(PressKey(press));
+      ASSERT_EQ(robot.Seen().size(), 2u);
+      EXPECT_TRUE(robot.Seen()[1].fileDialog);
+      EXPECT_EQ(WizardStep, 2);
+      EXPECT_TRUE(main.BtExecuter->Enabled());
+      EXPECT_FALSE(Application().Terminated());
+    } else {
+      ASSERT_TRUE(PressKey('E', {VK_MENU}));
+      EXPECT_EQ(robot.Seen().size(), 1u);
+      EXPECT_FALSE(Application().Terminated());
+      ASSERT_TRUE(PressKey('F', {VK_MENU}));
+      EXPECT_TRUE(Application().Terminated());
+      EXPECT_FALSE(main.Visible());
+      EXPECT_EQ(robot.Seen().size(), 1u);
+    }
+    Application().DestroyComponents();
+    Application().ClearTermination();
+  }
 }
 
 TEST_F(KeyboardTest, WaitingDialogCancelsFromTheKeyboardOnlyWithItsButtonEnabled) {
