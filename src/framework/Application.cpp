@@ -138,10 +138,10 @@ bool TApplication::DispatchOne(const MSG& message) {
 }
 
 // The keyboard of a dialog box, on our forms: Enter presses the default button (the focused
-// button, or the form's Default one) and Escape the Cancel one, both as a click does; the
-// dialog manager moves the focus with Tab and Shift+Tab and the arrows, and presses the button
-// whose caption holds the mnemonic of Alt+letter. A control that asks for every key (a
-// multi-line text) keeps Enter and Escape.
+// button, or the form's Default one) and Escape the Cancel one, both as a click does; Tab and
+// Shift+Tab go round the form's tab stops; the dialog manager does the rest: the arrows, and
+// the button whose caption holds the mnemonic of Alt+letter. A control that asks for every key
+// (a multi-line text) keeps Enter, Escape and Tab.
 bool TApplication::HandleDialogKeys(const MSG& message) {
   HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
   auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root));
