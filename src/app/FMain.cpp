@@ -124,7 +124,9 @@ void TMain::BuildSelectionPage() {
                                 .Top = 32,
                                 .Width = 57,
                                 .Height = 41,
-                                .GlyphResourceId = PATCHPAV_FOLDER_SEARCH_BITMAP});
+                                .GlyphResourceId = PATCHPAV_FOLDER_SEARCH_BITMAP,
+                                // Without it a keyboard user could never choose the base.
+                                .TabStop = true});
   SbRechercherSource->OnClick = [this] { SbRechercherSourceClick(); };
   Label3 = &PMain->CreateComponent<TLabel>(
       PMain, TLabelParams{.Left = 48, .Top = 88, .Width = 489, .Height = 20});
@@ -154,7 +156,10 @@ void TMain::BuildExplanationPage() {
                                                                     .BevelOuter = TBevelCut::bvNone,
                                                                     .BorderWidth = 5});
   Memo2 = &Panel2->CreateComponent<TMemo>(
-      Panel2, TMemoParams{.Align = TAlign::alClient, .Border = false, .WordWrap = true});
+      // The explanation is to be read, not typed into: a keyboard user tabs between the buttons
+      // and is never caught in a text that keeps the Tab key for itself.
+      Panel2,
+      TMemoParams{.Align = TAlign::alClient, .Border = false, .WordWrap = true, .TabStop = false});
   Memo2->SetColor(clBtnFace);
   Memo2->SetMemoFont(FontOf(13));
   Memo2->SetLines({std::begin(kExplanationLines), std::end(kExplanationLines)});

@@ -29,15 +29,27 @@ void CheckAliasName(const std::string& name) {
   }
 }
 
+bool IsExistingDirectory(const std::string& directory) {
+  std::error_code error;
+  return std::filesystem::is_directory(PathFromUtf8(directory), error);
+}
+
+DirectoryProbe gDirectoryProbe = &IsExistingDirectory;
+
 void CheckDirectory(const std::string& directory) {
   if (directory.empty()) return;
-  std::error_code error;
-  if (!std::filesystem::is_directory(PathFromUtf8(directory), error)) {
+  if (!gDirectoryProbe(directory)) {
     throw EDatabaseError("Le répertoire '" + directory + "' n'existe pas");
   }
 }
 
 }  // namespace
+
+DirectoryProbe SetDirectoryProbe(DirectoryProbe probe) {
+  DirectoryProbe previous = gDirectoryProbe;
+  gDirectoryProbe = probe ? probe : &IsExistingDirectory;
+  return previous;
+}
 
 TSession& EngineSession() {
   static TSession session;

@@ -99,4 +99,10 @@ class TSession {
 // The one session of the process.
 TSession& EngineSession();
 
+// How the session tells that a directory it is given exists. The file system's answer unless a
+// test puts another in its place, to see how callers meet a refused directory; returns the test
+// that was in place.
+using DirectoryProbe = bool (*)(const std::string& directory);
+DirectoryProbe SetDirectoryProbe(DirectoryProbe probe);
+
 }  // namespace patchpav

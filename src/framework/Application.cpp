@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <stdexcept>
+
 #include "framework/MessageDialogs.h"
+#include "framework/Utf.h"
 
 namespace patchpav {
 
@@ -18,6 +21,102 @@ std::string ErrorMessageText(const std::string& text) {
   return text + ".";
 }
 
+namespace {
+
+constexpr wchar_t kApplicationClass[] = L"PatchPAVApplication";
+
+void ShowForms(HWND owner, bool show) {
+  // The main form's own dialogs first when hiding, last when showing.
+  if (TForm* main = Application().MainForm(); main && !show) ShowOwnedPopups(main->Handle(), FALSE);
+  ShowOwnedPopups(owner, show);
+  if (TForm* main = Application().MainForm(); main && show) ShowOwnedPopups(main->Handle(), TRUE);
+}
+
+}  // namespace
+
+TApplication::~TApplication() {
+  // The forms go first: the application window owns the main form's window.
+  DestroyComponents();
+}
+
+void TApplication::SetTitle(std::string title) {
+  title_ = std::move(title);
+  if (handle_) SetWindowTextW(handle_.Get(), Utf8ToWide(title_).c_str());
+}
+
+HWND TApplication::Handle() {
+  if (handle_) return handle_.Get();
+  static const ATOM atom = [] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &TApplication::WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    windowClass.lpszClassName = kApplicationClass;
+    return RegisterClassExW(&windowClass);
+  }();
+  if (!atom) throw std::runtime_error("Impossible d'enregistrer la classe de l'application");
+  // A popup with a caption and a minimise box but no size: it never shows on the desktop, only
+  // in the taskbar, under the application's title.
+  HWND hwnd = CreateWindowExW(0, kApplicationClass, Utf8ToWide(title_).c_str(),
+                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2,
+                              0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) throw std::runtime_error("Impossible de créer la fenêtre de l'application");
+  handle_.Reset(hwnd);
+  return hwnd;
+}
+
+void TApplication::ShowApplicationWindow(bool visible) {
+  if (!visible && !handle_) return;
+  ShowWindow(Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void TApplication::Minimize() {
+  ShowForms(Handle(), false);
+  ShowWindow(Handle(), SW_MINIMIZE);
+}
+
+void TApplication::Restore() {
+  if (!handle_) return;
+  ShowWindow(handle_.Get(), SW_RESTORE);
+  ShowForms(handle_.Get(), true);
+  if (mainForm_ && mainForm_->Visible()) SetForegroundWindow(mainForm_->Handle());
+}
+
+LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+          Application().Minimize();
+          return 0;
+        case SC_RESTORE:
+          Application().Restore();
+          return 0;
+        default:
+          break;
+      }
+      break;
+    case WM_ACTIVATE:
+      // The taskbar activates this window: the keyboard belongs to the main form.
+      if (LOWORD(wParam) != WA_INACTIVE && !IsIconic(hwnd)) {
+        if (TForm* main = Application().MainForm(); main && main->Visible()) {
+          SetActiveWindow(main->Handle());
+        }
+      }
+      return 0;
+    case WM_CLOSE:
+      if (TForm* main = Application().MainForm()) {
+        PostMessageW(main->Handle(), WM_CLOSE, 0, 0);
+      }
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 void TApplication::Run() {
   if (mainForm_) mainForm_->Show();
   while (!terminated_ && HandleMessage()) {
@@ -29,9 +128,44 @@ bool TApplication::DispatchOne(const MSG& message) {
     terminated_ = true;
     return false;
   }
+  if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST &&
+      HandleDialogKeys(message)) {
+    return true;
+  }
   TranslateMessage(&message);
   DispatchMessageW(&message);
   return true;
+}
+
+// The keyboard of a dialog box, on our forms: Enter presses the default button (the focused
+// button, or the form's Default one) and Escape the Cancel one, both as a click does; Tab and
+// Shift+Tab go round the form's tab stops; the dialog manager does the rest: the arrows, and
+// the button whose caption holds the mnemonic of Alt+letter. A control that asks for every key
+// (a multi-line text) keeps Enter, Escape and Tab.
+bool TApplication::HandleDialogKeys(const MSG& message) {
+  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root));
+  if (!form || !IsWindowEnabled(root)) return false;
+  if (message.message == WM_KEYDOWN &&
+      (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE)) {
+    const LRESULT wanted = SendMessageW(message.hwnd, WM_GETDLGCODE, message.wParam,
+                                        reinterpret_cast<LPARAM>(&message));
+    if (wanted & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    if ((GetKeyState(VK_SHIFT) | GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU)) & 0x8000) {
+      return false;
+    }
+    return form->OfferDialogKey(static_cast<UINT>(message.wParam));
+  }
+  // Tab the same way whatever the dialog manager makes of nested panels.
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+      !(SendMessageW(message.hwnd, WM_GETDLGCODE, message.wParam,
+                     reinterpret_cast<LPARAM>(&message)) &
+        (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) &&
+      !((GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU)) & 0x8000)) {
+    form->Tab((GetKeyState(VK_SHIFT) & 0x8000) != 0);
+    return true;
+  }
+  return IsDialogMessageW(root, const_cast<MSG*>(&message)) != FALSE;
 }
 
 void TApplication::ProcessMessages() {
@@ -84,7 +218,10 @@ void TApplication::ShowException(const std::exception& error) {
 }
 
 void TApplication::FormDestroyed(TForm* form) {
-  if (mainForm_ == form) mainForm_ = nullptr;
+  if (mainForm_ == form) {
+    mainForm_ = nullptr;
+    ShowApplicationWindow(false);
+  }
 }
 
 }  // namespace patchpav

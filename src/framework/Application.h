@@ -5,6 +5,7 @@
 
 #include "framework/Component.h"
 #include "framework/Form.h"
+#include "framework/Handles.h"
 
 namespace patchpav {
 
@@ -18,13 +19,25 @@ class EAbort : public std::exception {
 // The application object: its title, its forms (it owns them, the first created is the main
 // form), the message loop, and the general error message for every error that no handler
 // catches.
+//
+// The application has a window of its own, of no size, captioned with the title: it owns the
+// main form, so the taskbar entry is the application's (named by the title) and not the main
+// form's. It is shown with the main form and hidden with it; minimising the main form
+// minimises this window and hides the forms, and restoring it from the taskbar brings them
+// back.
 class TApplication : public TComponent {
  public:
   TApplication() : TComponent(nullptr) {}
+  ~TApplication() override;
 
   const std::string& Title() const { return title_; }
-  void SetTitle(std::string title) { title_ = std::move(title); }
+  void SetTitle(std::string title);
   TForm* MainForm() const { return mainForm_; }
+  // The application window, created on first use.
+  HWND Handle();
+  void ShowApplicationWindow(bool visible);
+  void Minimize();
+  void Restore();
 
   // Creates a form owned by the application and points the given reference at it (the
   // application-wide instance); the first form created becomes the main form.
@@ -56,8 +69,11 @@ class TApplication : public TComponent {
 
  private:
   bool DispatchOne(const MSG& message);
+  bool HandleDialogKeys(const MSG& message);
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
   std::string title_;
+  WindowHandle handle_;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;
 };

@@ -79,6 +79,13 @@ bool TBitBtn::IsActiveDefault() const {
   return !(focus && IsButtonWindow(focus));
 }
 
+bool TBitBtn::DialogKey(UINT key) {
+  const bool takes = key == VK_RETURN ? IsActiveDefault() : key == VK_ESCAPE && cancel_;
+  if (!takes || !CanFocus()) return false;
+  Click();
+  return true;
+}
+
 void TBitBtn::Click() {
   if (modalResult_ != 0) {
     for (TWinControl* control = Parent(); control; control = control->Parent()) {

@@ -68,6 +68,9 @@ class TBitBtn : public TWinControl {
   // The default button that would take the Enter key now: this one while it has the focus, or
   // the form's Default button while no other button has it.
   bool IsActiveDefault() const;
+  // Enter clicks the active default button, Escape a Cancel button, while the keyboard can
+  // reach it.
+  bool DialogKey(UINT key) override;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

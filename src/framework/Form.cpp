@@ -1,5 +1,6 @@
 #include "framework/Form.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "framework/Application.h"
@@ -82,6 +83,11 @@ class ThreadWindowsDisabled {
   std::vector<HWND> disabled_;
 };
 
+BOOL CALLBACK CollectDescendant(HWND hwnd, LPARAM data) {
+  reinterpret_cast<std::vector<HWND>*>(data)->push_back(hwnd);
+  return TRUE;
+}
+
 }  // namespace
 
 TForm::TForm(TComponent* owner, const TFormParams& params)
@@ -102,7 +108,11 @@ void TForm::Show() {
     FormShow();
     if (screenCenter_ && !shownOnce_) CentreOnScreen();
     shownOnce_ = true;
+    if (Application().MainForm() == this) Application().ShowApplicationWindow(true);
     SetVisible(true);
+    // A hidden form may have been made active already (a dialog it owned has closed), when no
+    // control could take the keyboard: they can now.
+    if (GetActiveWindow() == Handle() && !IsChild(Handle(), GetFocus())) RestoreFocus();
   }
   BringToFront();
 }
@@ -113,7 +123,10 @@ void TForm::Close() {
     return;
   }
   Hide();
-  if (Application().MainForm() == this) Application().Terminate();
+  if (Application().MainForm() == this) {
+    Application().ShowApplicationWindow(false);
+    Application().Terminate();
+  }
 }
 
 int TForm::ShowModal() {
@@ -173,12 +186,100 @@ void TForm::CentreOnScreen() {
   SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE) {
-    Close();
-    return 0;
+std::vector<HWND> TForm::TabStops() const {
+  // Child windows come in creation order, depth first: the tab order.
+  std::vector<HWND> windows;
+  EnumChildWindows(Handle(), &CollectDescendant, reinterpret_cast<LPARAM>(&windows));
+  std::vector<HWND> stops;
+  for (HWND hwnd : windows) {
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_TABSTOP) || !IsWindowVisible(hwnd)) continue;
+    bool enabled = true;
+    for (HWND up = hwnd; up && up != Handle(); up = GetParent(up))
+      enabled = enabled && IsWindowEnabled(up);
+    if (enabled) stops.push_back(hwnd);
   }
-  return TWinControl::HandleMessage(message, wParam, lParam);
+  return stops;
+}
+
+void TForm::Tab(bool backwards) {
+  std::vector<HWND> stops = TabStops();
+  if (stops.empty()) return;
+  HWND focus = GetFocus();
+  auto at = std::find(stops.begin(), stops.end(), focus);
+  size_t next = 0;
+  if (at == stops.end()) {
+    next = backwards ? stops.size() - 1 : 0;
+  } else {
+    size_t index = static_cast<size_t>(at - stops.begin());
+    next = backwards ? (index + stops.size() - 1) % stops.size() : (index + 1) % stops.size();
+  }
+  SetFocus(stops[next]);
+}
+
+bool TForm::OfferDialogKey(UINT key) {
+  // Child windows come in creation order, which is the tab order.
+  std::vector<HWND> windows;
+  EnumChildWindows(Handle(), &CollectDescendant, reinterpret_cast<LPARAM>(&windows));
+  for (HWND hwnd : windows) {
+    if (TWinControl* control = FromHandle(hwnd); control && control->DialogKey(key)) return true;
+  }
+  return false;
+}
+
+void TForm::RestoreFocus() {
+  // Giving the focus may activate the form again (a hidden form is never really active): once
+  // is enough.
+  if (restoringFocus_ || GetActiveWindow() != Handle()) return;
+  restoringFocus_ = true;
+  HWND target = lastFocus_;
+  if (!target || !IsChild(Handle(), target) || !IsWindowVisible(target) ||
+      !IsWindowEnabled(target)) {
+    std::vector<HWND> stops = TabStops();
+    target = stops.empty() ? nullptr : stops.front();
+  }
+  SetFocus(target ? target : Handle());
+  restoringFocus_ = false;
+}
+
+// WM_NEXTDLGCTL, which the dialog manager sends for the arrow keys: lParam non-zero names the
+// window in wParam, otherwise wParam non-zero goes backwards.
+void TForm::MoveFocus(WPARAM wParam, LPARAM lParam) {
+  HWND target = nullptr;
+  if (LOWORD(lParam)) {
+    target = reinterpret_cast<HWND>(wParam);
+  } else {
+    Tab(wParam != 0);
+    return;
+  }
+  if (target && IsChild(Handle(), target)) SetFocus(target);
+}
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) lastFocus_ = focus;
+      } else if (!HIWORD(wParam)) {  // not while minimised
+        RestoreFocus();
+      }
+      return 0;
+    case WM_NEXTDLGCTL:
+      MoveFocus(wParam, lParam);
+      return 0;
+    case WM_SYSCOMMAND:
+      // The main form is minimised as the application: into its taskbar entry.
+      if ((wParam & 0xFFF0) == SC_MINIMIZE && Application().MainForm() == this) {
+        Application().Minimize();
+        return 0;
+      }
+      return TWinControl::HandleMessage(message, wParam, lParam);
+    default:
+      return TWinControl::HandleMessage(message, wParam, lParam);
+  }
 }
 
 }  // namespace patchpav

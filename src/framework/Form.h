@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "framework/WinControl.h"
 
 namespace patchpav {
@@ -43,6 +45,11 @@ class TForm : public TWinControl {
   void SetModalResult(int result) { modalResult_ = result; }
 
   void SetClientSize(int width, int height);
+  // Offers Enter or Escape to the form's controls, in tab order; true when one acted on it.
+  bool OfferDialogKey(UINT key);
+  // Moves the keyboard to the next (or previous) tab stop that it can reach, around the end.
+  void Tab(bool backwards);
+
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle style);
   const TBorderIcons& BorderIcons() const { return borderIcons_; }
@@ -55,6 +62,12 @@ class TForm : public TWinControl {
  private:
   void ApplyFrame();
   void CentreOnScreen();
+  // Where the keyboard goes when the form becomes active: back to the control that had it, or
+  // else to the first tab stop, as in a dialog box.
+  void RestoreFocus();
+  // The visible and enabled windows with WS_TABSTOP, in tab order, nested panels included.
+  std::vector<HWND> TabStops() const;
+  void MoveFocus(WPARAM wParam, LPARAM lParam);
 
   TBorderStyle borderStyle_;
   TBorderIcons borderIcons_;
@@ -63,6 +76,8 @@ class TForm : public TWinControl {
   bool screenCenter_;
   bool shownOnce_ = false;
   bool modal_ = false;
+  HWND lastFocus_ = nullptr;
+  bool restoringFocus_ = false;
   int modalResult_ = mrNone;
 };
 

@@ -11,7 +11,7 @@ TMemo::TMemo(TComponent* owner, TWinControl* parent, const TMemoParams& params)
                    .Width = params.Width,
                    .Height = params.Height,
                    .Style = WS_VISIBLE}) {
-  DWORD style = ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_TABSTOP;
+  DWORD style = ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | (params.TabStop ? WS_TABSTOP : 0u);
   if (!params.WordWrap) style |= ES_AUTOHSCROLL;
   if (params.ReadOnly) style |= ES_READONLY;
   if (params.Border) style |= WS_BORDER;

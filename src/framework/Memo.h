@@ -17,6 +17,7 @@ struct TMemoParams {
   bool Border = true;
   bool WordWrap = true;
   bool ReadOnly = false;
+  bool TabStop = true;  // reached by Tab; inside, Tab and Enter are text
 };
 
 // A multi-line text: the system's EDIT control on the memo's own colour and font.

@@ -45,7 +45,8 @@ RegistryKey RegistryKey::Create(HKEY root, const std::string& path, REGSAM acces
   HKEY key = nullptr;
   if (RegCreateKeyExW(root, SubKey(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return {};
+    // Not open, but a write to it still says which key refused it.
+    return RegistryKey(nullptr, path);
   }
   return RegistryKey(key, path);
 }

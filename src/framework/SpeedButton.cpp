@@ -8,7 +8,7 @@ TSpeedButton::TSpeedButton(TComponent* owner, TWinControl* parent, const TSpeedB
                    .Top = params.Top,
                    .Width = params.Width,
                    .Height = params.Height,
-                   .Style = WS_VISIBLE}),
+                   .Style = WS_VISIBLE | (params.TabStop ? WS_TABSTOP : 0u)}),
       glyph_(params.GlyphResourceId) {}
 
 LRESULT TSpeedButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -31,6 +31,27 @@ LRESULT TSpeedButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (wasDown && PtInRect(&client, point)) Click();
       return 0;
     }
+    case WM_GETDLGCODE:
+      return DLGC_BUTTON;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      Invalidate();
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_SPACE) {
+        down_ = true;
+        Invalidate();
+        return 0;
+      }
+      break;
+    case WM_KEYUP:
+      if (wParam == VK_SPACE && down_) {
+        down_ = false;
+        Invalidate();
+        Click();
+        return 0;
+      }
+      break;
     case WM_CAPTURECHANGED:
       if (down_) {
         down_ = false;
@@ -38,8 +59,15 @@ LRESULT TSpeedButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       }
       return 0;
     default:
-      return TWinControl::HandleMessage(message, wParam, lParam);
+      break;
   }
+  return TWinControl::HandleMessage(message, wParam, lParam);
+}
+
+bool TSpeedButton::DialogKey(UINT key) {
+  if (key != VK_RETURN || GetFocus() != Handle() || !CanFocus()) return false;
+  Click();
+  return true;
 }
 
 void TSpeedButton::Paint(HDC dc) {
@@ -50,6 +78,13 @@ void TSpeedButton::Paint(HDC dc) {
   int x = (rect.right - glyph_.Width()) / 2 + offset;
   int y = (rect.bottom - glyph_.Height()) / 2 + offset;
   glyph_.Draw(dc, x, y, true);
+  if (GetFocus() == Handle()) {
+    RECT focus = rect;
+    InflateRect(&focus, -2, -2);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    DrawFocusRect(dc, &focus);
+  }
 }
 
 }  // namespace patchpav

@@ -72,11 +72,18 @@ TWinControl::TWinControl(TComponent* owner, TWinControl* parent, const TControlP
   } else if (TForm* mainForm = Application().MainForm()) {
     // Secondary forms stay above the main window, as dialogs of the application do.
     ownerWindow = mainForm->Handle();
+  } else {
+    // The main form belongs to the application window, whose entry the taskbar shows.
+    ownerWindow = Application().Handle();
   }
+  DWORD exStyle = params.ExStyle;
+  // The dialog manager looks for tab stops and mnemonics inside our containers (panels within
+  // panels) only when they say they hold controls.
+  if (parent_ && !params.SystemClass) exStyle |= WS_EX_CONTROLPARENT;
   std::wstring caption = Utf8ToWide(params.Caption);
   const wchar_t* windowClass = params.SystemClass ? params.SystemClass : kWindowClass;
-  HWND hwnd = CreateWindowExW(params.ExStyle, windowClass, caption.c_str(), style, params.Left,
-                              params.Top, params.Width, params.Height, ownerWindow, nullptr,
+  HWND hwnd = CreateWindowExW(exStyle, windowClass, caption.c_str(), style, params.Left, params.Top,
+                              params.Width, params.Height, ownerWindow, nullptr,
                               GetModuleHandleW(nullptr), params.SystemClass ? nullptr : this);
   if (!hwnd) throw std::runtime_error("Impossible de créer la fenêtre");
   if (params.SystemClass) {
@@ -258,6 +265,15 @@ void TWinControl::SetVisible(bool visible) {
 }
 
 bool TWinControl::Enabled() const { return IsWindowEnabled(Handle()); }
+
+bool TWinControl::CanFocus() const {
+  if (!Handle() || !IsWindowVisible(Handle())) return false;
+  for (HWND hwnd = Handle(); hwnd; hwnd = GetAncestor(hwnd, GA_PARENT)) {
+    if (!IsWindowEnabled(hwnd)) return false;
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD)) break;
+  }
+  return true;
+}
 
 void TWinControl::SetEnabled(bool enabled) { EnableWindow(Handle(), enabled); }
 

@@ -90,6 +90,15 @@ class TWinControl : public TComponent {
   void SetFont(const TFont& font);
   HFONT FontHandle() const { return static_cast<HFONT>(fontHandle_.Get()); }
 
+  // Visible and enabled, and so is every window it sits in: the keyboard can reach it.
+  bool CanFocus() const;
+  // Enter or Escape, offered to each control of the active form before the window under the
+  // focus sees it; true when the control acted on it (a button clicked).
+  virtual bool DialogKey(UINT /*key*/) { return false; }
+
+  // The control object of one of our windows; null for a window that is not ours.
+  static TWinControl* FromHandle(HWND hwnd);
+
   // Puts the window on top of its siblings (of the other top-level windows for a form).
   void BringToFront();
   void Invalidate();
@@ -110,8 +119,6 @@ class TWinControl : public TComponent {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  // The control object of one of our windows; null for a window that is not ours.
-  static TWinControl* FromHandle(HWND hwnd);
   void ChildAlignmentChanged() { Realign(); }
 
   TWinControl* parent_;

@@ -35,6 +35,17 @@ TWaitingForm::TWaitingForm(TComponent* owner) : TForm(owner, FormParams()) {
   Label1->SetName("Label1");
   Label1->SetColor(clBlue);
   Label1->SetFont({.Name = "MS Sans Serif", .Height = -13, .Color = clWhite, .Bold = true});
+  const TControlParams cancelPlace{
+      .Left = 40, .Top = 48, .Width = 81, .Height = 27, .Caption = "&Annuler"};
+  CancelBtn = &CreateComponent<TBitBtn>(Panel1, cancelPlace);
+  CancelBtn->SetName("CancelBtn");
+  CancelBtn->SetCancel(true);
+  CancelBtn->Hide();
+  BitBtn1 = &CreateComponent<TBitBtn>(Panel1, cancelPlace);
+  BitBtn1->SetName("BitBtn1");
+  BitBtn1->SetCancel(true);
+  BitBtn1->SetEnabled(false);
+  BitBtn1->OnClick = [this] { CancelBtnClick(); };
   FormCreate();
 }
 

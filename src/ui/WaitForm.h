@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/BitBtn.h"
 #include "framework/Form.h"
 #include "framework/Label.h"
 #include "framework/Panel.h"
@@ -23,8 +24,10 @@ class TWaitingForm : public TForm {
   TPanel* Panel1;
   TTimer* Timer1;
   TLabel* Label1;
-  // CancelBtn and BitBtn1, the bitmap buttons at 40, 48 (81 x 27, "&Annuler"), arrive with the
-  // bitmap button control; BitBtn1's click runs CancelBtnClick.
+  // Two "&Annuler" buttons in one place, both the form's cancel button: CancelBtn hidden and
+  // without a handler, BitBtn1 disabled, its click running CancelBtnClick.
+  TBitBtn* CancelBtn;
+  TBitBtn* BitBtn1;
 
   void FormCreate();
   void CancelBtnClick();

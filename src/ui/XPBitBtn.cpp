@@ -54,14 +54,21 @@ ButtonDrawingState TXPBitBtn::DrawingState(UINT itemState) const {
                             focused);
 }
 
+// The system button repaints itself while it handles the focus change, before the flag
+// follows: without a repaint of our own the face would show the focus rectangle of the previous
+// state until something else redraws it.
 void TXPBitBtn::DoEnter() {
   TBitBtn::DoEnter();
   FHasFocus = true;
+  Invalidate();
+  Update();
 }
 
 void TXPBitBtn::DoExit() {
   TBitBtn::DoExit();
   FHasFocus = false;
+  Invalidate();
+  Update();
 }
 
 void TXPBitBtn::MouseEnter() {

@@ -14,9 +14,9 @@ namespace patchpav {
 // as TBitBtn. There is no form designer in this framework, so "outside the designer" always
 // holds.
 //
-// FHasFocus follows focus enter and exit always; FMouseOver follows mouse enter and leave only
-// while styles are active, and each change of it repaints the button at once. A theme handle
-// lives for one drawing only.
+// FHasFocus follows focus enter and exit always, and the button repaints once after it changes;
+// FMouseOver follows mouse enter and leave only while styles are active, and each change of it
+// repaints the button at once. A theme handle lives for one drawing only.
 class TXPBitBtn : public TBitBtn {
  public:
   TXPBitBtn(TComponent* owner, TWinControl* parent, const TControlParams& params);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/WizardFixture.h"
+#include "engine/Session.h"
 
 namespace patchpav::testing {
 namespace {
@@ -19,6 +20,7 @@ TEST_F(LocatorTest, MovedInstallationIsReportedAskedForUntilChosenAndRecorded) {
   main.Show();
 
   ASSERT_EQ(robot.Seen().size(), 3u);
+  ExpectHiddenWhileUp(robot, main, 3);
   EXPECT_EQ(robot.Seen()[0].caption, "Erreur");
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
   EXPECT_EQ(robot.Seen()[0].text,
@@ -61,6 +63,7 @@ TEST_F(LocatorTest, DefaultDirectoryIsProposedWhenNothingIsRegistered) {
     main.Show();
 
     ASSERT_GE(robot.Seen().size(), 2u);
+    ExpectHiddenWhileUp(robot, main, robot.Seen().size());
     EXPECT_EQ(robot.Seen()[0].caption, "Confirmation");
     EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Question);
     EXPECT_EQ(robot.Seen()[0].buttons, (std::vector<std::string>{"&Oui", "&Non"}));
@@ -130,6 +133,149 @@ TEST_F(LocatorTest, ServerValueGivesTheDatabaseDirectoryWhenItHoldsTheVersionFil
   }
   std::filesystem::remove(install_.Path() / "Vardomex.ini");
   EXPECT_EQ(DatabaseDirectoryOf(InstallText()), "Sélectionner la base");
+}
+
+// A registry that refuses the write of the chosen directory, on either way of choosing it: the
+// error reaches the general error message, and the window shows in step 1 with nothing touched.
+TEST_F(LocatorTest, RefusedRegistryWriteReachesTheGeneralErrorMessage) {
+  for (bool defaultDirectory : {true, false}) {
+    SCOPED_TRACE(defaultDirectory ? "yes to C:\\Klinova" : "the executable chosen in the dialog");
+    DeleteAppPathsEntry();
+    RefuseWritingAppPathsEntry();
+    std::error_code ignored;
+    std::filesystem::remove_all("C:\\Klinova", ignored);
+    if (defaultDirectory) {
+      std::filesystem::create_directories("C:\\Klinova");
+      WriteText("C:\\Klinova\\Vardomex.exe", "stand-in");
+    }
+    const std::string netFileDir = EngineSession().NetFileDir();
+    DialogRobot robot;
+    if (defaultDirectory) {
+      robot.Answer("&Oui");
+    } else {
+      robot.Answer("OK");
+      robot.AnswerFile(InstallText() + "Vardomex.exe");
+    }
+    robot.Answer("OK");
+    TMain& main = CreateWindows();
+    main.Show();
+
+    const size_t count = defaultDirectory ? 2u : 3u;
+    ASSERT_EQ(robot.Seen().size(), count);
+    ExpectHiddenWhileUp(robot, main, count);
+    EXPECT_EQ(robot.Seen()[0].caption, defaultDirectory ? "Confirmation" : "Avertissement");
+    const SeenDialog& error = robot.Seen().back();
+    EXPECT_EQ(error.caption, kApplicationTitle);
+    EXPECT_EQ(error.icon, DialogIcon::Error);
+    EXPECT_EQ(error.text,
+              "Échec de l'écriture de la valeur '' pour la clé "
+              "'\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vardomex.exe'.");
+    EXPECT_EQ(WizardStep, 1);
+    EXPECT_TRUE(main.Visible());
+    EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
+    EXPECT_FALSE(main.BtExecuter->Enabled());
+    EXPECT_EQ(EngineSession().NetFileDir(), netFileDir);
+    EXPECT_EQ(main.OpenDialog1.FileName, "Vardomex.ver");
+    EXPECT_EQ(main.OpenDialog1.InitialDir, "C:\\Klinova\\Base");
+    Application().DestroyComponents();
+    Application().ClearTermination();
+  }
+}
+
+bool RefuseTheRootOfC(const std::string& directory) { return directory != "C:\\"; }
+
+TEST_F(LocatorTest, RefusedNetworkDirectoryReachesTheGeneralErrorMessage) {
+  MakeBase(BasePath(), 430, {});
+  RegisterInstallation(InstallText());
+  WriteSettings(BaseText());
+  const std::string privateDir = EngineSession().PrivateDir();
+  DirectoryProbe previous = SetDirectoryProbe(&RefuseTheRootOfC);
+  DialogRobot robot;
+  robot.Answer("OK");
+  TMain& main = CreateWindows();
+  main.Show();
+  SetDirectoryProbe(previous);
+
+  ASSERT_EQ(robot.Seen().size(), 1u);
+  ExpectHiddenWhileUp(robot, main, 1);
+  EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
+  EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
+  EXPECT_EQ(robot.Seen()[0].text, "Le répertoire 'C:\\' n'existe pas.");
+  EXPECT_EQ(InstallDir, InstallText());
+  EXPECT_EQ(EngineSession().PrivateDir(), privateDir);
+  EXPECT_EQ(WizardStep, 1);
+  EXPECT_TRUE(main.Visible());
+  EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
+  EXPECT_FALSE(main.DbSource.Connected());
+}
+
+// The working directory for one test, and back.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const std::filesystem::path& directory)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(directory);
+  }
+  ~WorkingDirectory() { std::filesystem::current_path(previous_); }
+  WorkingDirectory(const WorkingDirectory&) = delete;
+  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// An entry without a usable "Path" names the working directory: with a "Vardomex.exe" there the
+// locator gives up quietly and step 1 waits for the user; without one the user is told and asked.
+TEST_F(LocatorTest, MissingOrEmptyPathValue) {
+  struct Case {
+    const char* name;
+    bool valuePresent;
+    bool executableInWorkingDirectory;
+  };
+  const Case cases[] = {
+      {"missing value", false, false},
+      {"empty value", true, false},
+      {"missing value, Vardomex.exe in the working directory", false, true},
+      {"empty value, Vardomex.exe in the working directory", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteAppPathsEntry();
+    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess);
+    if (c.valuePresent) key.WriteString("Path", "");
+    key.Close();
+    ScratchDirectory working;
+    if (c.executableInWorkingDirectory) WriteText(working.Path() / "Vardomex.exe", "stand-in");
+    WorkingDirectory inside(working.Path());
+    DialogRobot robot;
+    robot.Answer("OK");
+    robot.AnswerFile(InstallText() + "Vardomex.exe");
+    robot.CancelFile();  // no settings beside it: the version file is asked for
+    TMain& main = CreateWindows();
+    main.Show();
+
+    ExpectHiddenWhileUp(robot, main, robot.Seen().size());
+    EXPECT_EQ(WizardStep, 1);
+    EXPECT_TRUE(main.Visible());
+    EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
+    if (c.executableInWorkingDirectory) {
+      EXPECT_TRUE(robot.Seen().empty());
+      EXPECT_EQ(InstallDir, "");
+      EXPECT_EQ(RegisteredPath(), "");
+    } else {
+      ASSERT_EQ(robot.Seen().size(), 3u);
+      EXPECT_EQ(robot.Seen()[0].caption, "Erreur");
+      EXPECT_EQ(robot.Seen()[0].text,
+                "L'emplacement de Klinova SQL a été modifié depuis son installation.\rSelon la "
+                "base de registre de votre poste, le programme devrait se trouver dans : "
+                "\r\r\rVeuillez modifier la configuration.");
+      EXPECT_EQ(robot.Seen()[1].fileName, "Vardomex.exe");
+      EXPECT_EQ(InstallDir, InstallText());
+      EXPECT_EQ(RegisteredPath(), InstallText());
+    }
+    Application().DestroyComponents();
+    Application().ClearTermination();
+  }
 }
 
 }  // namespace

@@ -88,9 +88,42 @@ inline std::vector<AmountRow> ReadAmounts(const std::filesystem::path& directory
 
 inline std::string AppPathsKeyPath() { return std::string(kAppPathsKey) + kProductExecutable; }
 
+inline constexpr wchar_t kAppPathsEntry[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vardomex.exe";
+
 inline void DeleteAppPathsEntry() {
-  std::wstring path = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vardomex.exe";
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_32KEY, 0);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kAppPathsEntry, KEY_WOW64_32KEY, 0);
+  // The entry may be the link that RefuseWritingAppPathsEntry leaves: it goes by its own handle.
+  HKEY link = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppPathsEntry, REG_OPTION_OPEN_LINK,
+                    DELETE | KEY_WOW64_32KEY, &link) == ERROR_SUCCESS) {
+    using DeleteKey = LONG(WINAPI*)(HANDLE);
+    auto deleteKey = reinterpret_cast<DeleteKey>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    if (deleteKey) deleteKey(link);
+    RegCloseKey(link);
+  }
+}
+
+// An App Paths entry that the registry will neither open nor create for writing, as on a
+// workstation where the user may not write there. Wine grants its administrator every right
+// whatever a key's security says, so the refusal comes from the registry's own rules: the entry
+// is a link to a missing key inside a volatile one, where no lasting key can be created.
+inline void RefuseWritingAppPathsEntry() {
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\PatchPAVVolatile", 0, nullptr,
+                  REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (key) RegCloseKey(key);
+  key = nullptr;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAppPathsEntry, 0, nullptr,
+                  REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                  KEY_ALL_ACCESS | KEY_CREATE_LINK | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+  if (!key) return;
+  const std::wstring target = L"\\Registry\\Machine\\Software\\PatchPAVVolatile\\Missing";
+  RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                 reinterpret_cast<const BYTE*>(target.data()),
+                 static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+  RegCloseKey(key);
 }
 
 inline void RegisterInstallation(const std::string& directory) {
@@ -151,6 +184,16 @@ class WizardTest : public ::testing::Test {
     Application().CreateForm(Main);
     Application().CreateForm(ProgressDlg);
     return *Main;
+  }
+
+  // The start-up chain runs before the window is first drawn: while each of the first count
+  // dialogs was up, the wizard window was not on the screen.
+  static void ExpectHiddenWhileUp(const DialogRobot& robot, const TMain& main, size_t count) {
+    for (size_t i = 0; i < count && i < robot.Seen().size(); ++i) {
+      const auto& visible = robot.Seen()[i].visibleWindows;
+      EXPECT_EQ(std::find(visible.begin(), visible.end(), main.Handle()), visible.end())
+          << "the wizard window showed under " << robot.Seen()[i].caption;
+    }
   }
 
   static void Click(TButton& button) { SendMessageW(button.ButtonHandle(), BM_CLICK, 0, 0); }

@@ -9,6 +9,7 @@
 
 #include "app/WizardFixture.h"
 #include "database/DatabaseSelection.h"
+#include "framework/Utf.h"
 
 namespace patchpav::testing {
 namespace {
@@ -178,6 +179,7 @@ TEST_F(WizardTest, UnopenableBaseStaysInStep1UntilADatabaseIsChosen) {
   main.Show();
 
   ASSERT_EQ(robot.Seen().size(), 1u);
+  ExpectHiddenWhileUp(robot, main, 1);
   EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::None);
   EXPECT_EQ(robot.Seen()[0].text.rfind("Erreur : ", 0), 0u) << robot.Seen()[0].text;
@@ -220,6 +222,7 @@ TEST_F(WizardTest, CloseDisconnectsAndEndsInStep1AndInStep2) {
     robot.CancelFile();  // step 1 without a base asks for its version file
     TMain& main = CreateWindows();
     main.Show();
+    ExpectHiddenWhileUp(robot, main, robot.Seen().size());
     EXPECT_EQ(WizardStep, reachStep2 ? 2 : 1);
     EXPECT_EQ(main.DbSource.Connected(), reachStep2);
     EXPECT_FALSE(main.Button1->Visible());
@@ -256,6 +259,7 @@ TEST_F(WizardTest, AnErrorOfTheFirstShowIsReportedAndTheWindowShowsInStep1) {
   TMain& main = CreateWindows();
   main.Show();
   ASSERT_EQ(robot.Seen().size(), 1u);
+  ExpectHiddenWhileUp(robot, main, 1);
   EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
   EXPECT_EQ(robot.Seen()[0].text.back(), '.');
@@ -264,6 +268,96 @@ TEST_F(WizardTest, AnErrorOfTheFirstShowIsReportedAndTheWindowShowsInStep1) {
   EXPECT_TRUE(main.PMain->Visible());
   EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
   EXPECT_FALSE(main.BtExecuter->Enabled());
+}
+
+std::string TextOf(HWND hwnd) {
+  wchar_t text[512] = {};
+  GetWindowTextW(hwnd, text, 512);
+  return WideToUtf8(text);
+}
+
+BOOL CALLBACK CollectTaskbarWindow(HWND hwnd, LPARAM data) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  const LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
+  // The shell's rule: a visible window that is either unowned and no tool window, or marked as
+  // an application window.
+  const bool listed =
+      (exStyle & WS_EX_APPWINDOW) || (!GetWindow(hwnd, GW_OWNER) && !(exStyle & WS_EX_TOOLWINDOW));
+  if (process == GetCurrentProcessId() && IsWindowVisible(hwnd) && listed) {
+    reinterpret_cast<std::vector<HWND>*>(data)->push_back(hwnd);
+  }
+  return TRUE;
+}
+
+// The windows of this process that have an entry in the taskbar.
+std::vector<HWND> TaskbarWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(&CollectTaskbarWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+TEST_F(WizardTest, TheTaskbarEntryIsTheApplicationsTitleAndMinimisesTheWizard) {
+  MakeBase(BasePath(), 430, {});
+  RegisterInstallation(InstallText());
+  WriteSettings(BaseText());
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  EXPECT_TRUE(TaskbarWindows().empty()) << "nothing before the window shows";
+  main.Show();
+  ASSERT_EQ(WizardStep, 2);
+
+  std::vector<HWND> entries = TaskbarWindows();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(TextOf(entries[0]), kApplicationTitle);
+  EXPECT_EQ(GetWindow(main.Handle(), GW_OWNER), entries[0]);
+
+  // The minimise box of the wizard minimises the entry; the taskbar's restore brings it back.
+  SendMessageW(main.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsIconic(entries[0]));
+  EXPECT_FALSE(IsWindowVisible(main.Handle()));
+  EXPECT_EQ(TaskbarWindows(), entries);
+  SendMessageW(entries[0], WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(IsIconic(entries[0]));
+  EXPECT_TRUE(IsWindowVisible(main.Handle()));
+
+  Click(*main.BtFermer);
+  EXPECT_TRUE(TaskbarWindows().empty());
+}
+
+// The explanation is laid out for "MS Sans Serif": each of its 17 lines takes one line of the
+// memo, none wraps, and every line with text is inside the memo without scrolling.
+TEST_F(WizardTest, TheExplanationsLinesFitTheMemo) {
+  MakeBase(BasePath(), 430, {});
+  RegisterInstallation(InstallText());
+  WriteSettings(BaseText());
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  ASSERT_EQ(WizardStep, 2);
+  HWND edit = main.Memo2->EditHandle();
+  // The text ends with a line break: an 18th, empty line follows the 17th.
+  EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 18);
+  LRESULT start = 0;
+  for (int line = 0; line < 17; ++line) {
+    SCOPED_TRACE(line + 1);
+    EXPECT_EQ(SendMessageW(edit, EM_LINEINDEX, line, 0), start);
+    start += static_cast<LRESULT>(Utf8ToWide(kExplanationLines[line]).size()) + 2;
+  }
+  RECT client;
+  GetClientRect(edit, &client);
+  TEXTMETRICW metrics{};
+  HDC dc = GetDC(edit);
+  {
+    SelectionUndo font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc, &metrics);
+  }
+  ReleaseDC(edit, dc);
+  // The 16th line is the last with text.
+  LRESULT lastText = SendMessageW(edit, EM_LINEINDEX, 15, 0);
+  LRESULT position = SendMessageW(edit, EM_POSFROMCHAR, lastText, 0);
+  EXPECT_LE(static_cast<short>(HIWORD(position)) + metrics.tmHeight, client.bottom);
+  EXPECT_FALSE(main.ScrollBox1->VertBarVisible());
 }
 
 TEST_F(WizardTest, WindowLayoutAndExplanation) {

@@ -93,6 +93,17 @@ BOOL CALLBACK CollectControl(HWND child, LPARAM data) {
   return TRUE;
 }
 
+struct VisibleWindows {
+  HWND except;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM data) {
+  auto* windows = reinterpret_cast<VisibleWindows*>(data);
+  if (hwnd != windows->except && IsWindowVisible(hwnd)) windows->found.push_back(hwnd);
+  return TRUE;
+}
+
 }  // namespace
 
 DialogRobot::DialogRobot() {
@@ -175,6 +186,9 @@ void DialogRobot::Handle(HWND dialog) {
   SeenDialog seen;
   seen.caption = WindowText(dialog);
   seen.owner = GetWindow(dialog, GW_OWNER);
+  VisibleWindows visible{dialog, {}};
+  EnumThreadWindows(GetCurrentThreadId(), &CollectVisible, reinterpret_cast<LPARAM>(&visible));
+  seen.visibleWindows = std::move(visible.found);
   if (GetDlgItem(dialog, cmb13)) {
     HandleFileDialog(dialog, seen);
     seen_.push_back(std::move(seen));

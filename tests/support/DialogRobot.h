@@ -36,6 +36,8 @@ struct SeenDialog {
   };
   std::vector<Edit> edits;
   std::vector<std::string> statics;
+  // The other top-level windows of the thread that were visible while the dialog was up.
+  std::vector<HWND> visibleWindows;
 };
 
 // Answers the modal dialogs and message boxes of the test's thread while it is alive.

@@ -186,6 +186,8 @@ TEST_F(ThemedButtonChild, ErasesWithTheParentBackgroundOnlyWhenStyled) {
 
 TEST_F(ThemedButtonChild, TracksTheMouseOnlyWhenStyled) {
   form.Show();
+  // The form gives its first button the keyboard as it shows: here the button is without it.
+  SetFocus(classic.Handle());
   // The system tracks the leave of a window only while the pointer is over it.
   RECT bounds;
   GetWindowRect(themed.Handle(), &bounds);
@@ -223,6 +225,34 @@ TEST_F(ThemedButtonChild, FollowsFocusAndTheDefaultFlag) {
   EXPECT_EQ(themed.DrawingState(0), kStateDefaulted);
   themed.SetEnabled(false);
   EXPECT_EQ(themed.DrawingState(ODS_SELECTED), kStateDisabled);
+}
+
+// What the screen shows of a control now, read from its window without asking it to paint.
+TBitmap OnScreen(const TWinControl& control) {
+  TBitmap picture(control.Width(), control.Height());
+  HDC dc = GetDC(control.Handle());
+  BitBlt(picture.Canvas(), 0, 0, picture.Width(), picture.Height(), dc, 0, 0, SRCCOPY);
+  ReleaseDC(control.Handle(), dc);
+  return picture;
+}
+
+// The moment the focus arrives or leaves, before any other message runs, the screen already
+// shows the button as it draws itself in its new state: the focus rectangle comes and goes with
+// the focus.
+TEST_F(ThemedButtonChild, TheScreenFollowsTheFocusAtOnce) {
+  form.Show();
+  SetFocus(classic.Handle());
+  UpdateWindow(form.Handle());
+  const std::vector<COLORREF> unfocused = Pixels(OnScreen(themed));
+  ASSERT_EQ(unfocused, Pixels(Render(themed)));
+
+  SetFocus(themed.Handle());
+  const std::vector<COLORREF> focused = Pixels(OnScreen(themed));
+  EXPECT_EQ(focused, Pixels(Render(themed)));
+  EXPECT_NE(focused, unfocused);
+
+  SetFocus(classic.Handle());
+  EXPECT_EQ(Pixels(OnScreen(themed)), unfocused);
 }
 
 struct GlyphCase {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "framework/Application.h"
 
 namespace patchpav {
@@ -43,6 +45,35 @@ TEST_F(WaitFormTest, IsCreatedHiddenAsDesigned) {
   EXPECT_TRUE(form.Label1->Font().Bold);
   EXPECT_EQ(form.Label1->Font().Color, clWhite);
   EXPECT_EQ(form.Label1->Color(), clBlue);
+}
+
+TEST_F(WaitFormTest, HasItsTwoCancelButtonsInOnePlace) {
+  TWaitingForm& form = *WaitingForm;
+  for (TBitBtn* button : {form.CancelBtn, form.BitBtn1}) {
+    SCOPED_TRACE(button->Name());
+    EXPECT_EQ(form.FindComponent(button->Name()), button);
+    EXPECT_EQ(button->Caption(), "&Annuler");
+    EXPECT_TRUE(button->Cancel());
+    EXPECT_EQ(button->Parent(), form.Panel1);
+    RECT bounds = button->BoundsRect();
+    EXPECT_EQ((std::array<LONG, 4>{40, 48, 121, 75}),
+              (std::array<LONG, 4>{bounds.left, bounds.top, bounds.right, bounds.bottom}));
+  }
+  EXPECT_EQ(form.CancelBtn->Name(), "CancelBtn");
+  EXPECT_EQ(form.BitBtn1->Name(), "BitBtn1");
+  EXPECT_FALSE(form.CancelBtn->Visible());
+  EXPECT_TRUE(form.CancelBtn->Enabled());
+  EXPECT_TRUE(form.BitBtn1->Visible());
+  EXPECT_FALSE(form.BitBtn1->Enabled());
+
+  // The hidden one has no handler; BitBtn1, once enabled, cancels the wait.
+  EXPECT_FALSE(form.CancelBtn->OnClick);
+  main->Show();
+  form.Show();
+  form.BitBtn1->SetEnabled(true);
+  SendMessageW(form.BitBtn1->Handle(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitCancelled);
+  EXPECT_EQ(form.ModalResult(), mrCancel);
 }
 
 TEST_F(WaitFormTest, HandlersSetTheFlagsAndTheResult) {

@@ -6,6 +6,10 @@
 //   DemoDriver text TITLE           prints the message text of that window (a message box)
 //   DemoDriver click TITLE BUTTON   presses the button labelled BUTTON (e.g. "&Exécuter") inside
 //                                   the visible window with that title; exit 1 when not found
+//   DemoDriver taskbar TITLE        prints the caption of the taskbar entry that stands for that
+//                                   window (itself, or the first of its owners the taskbar lists)
+//   DemoDriver lines TITLE          prints how many lines the first multi-line text of that
+//                                   window shows, wrapped lines counted
 //
 // Titles and labels come as the command line gives them; what is printed is UTF-8. The press is
 // posted, not sent: the handler it starts (the correction run) must not hold this program.
@@ -56,6 +60,25 @@ BOOL CALLBACK FindButton(HWND hwnd, LPARAM data) {
   return TRUE;
 }
 
+BOOL CALLBACK FindMultiLineEdit(HWND hwnd, LPARAM data) {
+  wchar_t className[32] = {};
+  GetClassNameW(hwnd, className, 32);
+  if (lstrcmpiW(className, L"Edit") == 0 && (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE)) {
+    *reinterpret_cast<HWND*>(data) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The shell lists a visible window that is either unowned and no tool window, or marked as an
+// application window.
+bool OnTaskbar(HWND hwnd) {
+  const LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
+  if (!IsWindowVisible(hwnd)) return false;
+  return (exStyle & WS_EX_APPWINDOW) ||
+         (!GetWindow(hwnd, GW_OWNER) && !(exStyle & WS_EX_TOOLWINDOW));
+}
+
 HWND TopLevel(const wchar_t* title) {
   Search search{title};
   EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&search));
@@ -86,6 +109,20 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(search.found, BM_CLICK, 0, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: DemoDriver rect|text TITLE | click TITLE BUTTON\n");
+  if (command == L"taskbar") {
+    HWND entry = window;
+    while (entry && !OnTaskbar(entry)) entry = GetWindow(entry, GW_OWNER);
+    if (!entry) return 1;
+    std::printf("%s\n", Narrow(TextOf(entry)).c_str());
+    return 0;
+  }
+  if (command == L"lines") {
+    HWND edit = nullptr;
+    EnumChildWindows(window, &FindMultiLineEdit, reinterpret_cast<LPARAM>(&edit));
+    if (!edit) return 1;
+    std::printf("%ld\n", static_cast<long>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0)));
+    return 0;
+  }
+  std::fprintf(stderr, "usage: DemoDriver rect|text|taskbar|lines TITLE | click TITLE BUTTON\n");
   return 2;
 }
