@@ -60,7 +60,12 @@ void TProgressDlg::SetStatus(const std::string& text) {
 void TProgressDlg::SetGaugeProgress(int value) {
   progress_ = value;
   progressPending_ = value != Gauge1->Progress();
-  ShowOrDefer();
+  // The start and the end of a sweep are shown as they come, never a frame late.
+  if (value <= Gauge1->MinValue() || value >= Gauge1->MaxValue()) {
+    ShowLatest();
+  } else {
+    ShowOrDefer();
+  }
 }
 
 void TProgressDlg::ShowOrDefer() {
@@ -95,6 +100,7 @@ LRESULT TProgressDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void TProgressDlg::FormShow() {
+  ShowLatest();
   // The dialog comes up in front of the main window, which stays behind it, disabled.
   if (ProgressDlg) ProgressDlg->BringToFront();
 }

@@ -15,8 +15,8 @@ namespace patchpav {
 // often than a screen or a reader can follow, and each repaint costs more than the row's write.
 // So the dialog shows a new state at most once per kFrameMs: a state that comes sooner is kept,
 // and shown when the next one comes after that time, when the frame's timer fires (the run
-// pumps messages after each row), or at once when the dialog is hidden. Status() and Progress()
-// are always the latest values.
+// pumps messages after each row), or at once when the dialog is shown or hidden; a gauge at its
+// start or its end is shown at once. Status() and Progress() are always the latest values.
 class TProgressDlg : public TForm {
  public:
   explicit TProgressDlg(TComponent* owner);

@@ -168,17 +168,20 @@ TEST_F(ProgressDlgTest, TheDialogEndsWithTheLastStateOfABurst) {
   }
   EXPECT_EQ(ProgressDlg->Status(), last);
   EXPECT_EQ(ProgressDlg->Progress(), 500);
+  EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 500);  // the end is never a frame late
   ProgressDlg->Hide();
   EXPECT_EQ(ProgressDlg->PEtat->Caption(), last);
   EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 500);
-  // A gauge started afresh shows its start.
+  // A gauge started afresh shows its start at once, and so does a dialog shown again.
   ProgressDlg->SetGaugeMax(3);
   ProgressDlg->SetGaugeProgress(0);
-  ProgressDlg->ShowLatest();
   EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 0);
-  // Setting it while hidden changes nothing else.
-  ProgressDlg->SetStatus(last);
-  EXPECT_EQ(ProgressDlg->PEtat->Caption(), last);
+  ProgressDlg->SetGaugeProgress(1);
+  ProgressDlg->SetStatus("Correction de l'enregistrement comptable n°7 (1/3)");
+  ProgressDlg->Show();
+  EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 1);
+  EXPECT_EQ(ProgressDlg->PEtat->Caption(), "Correction de l'enregistrement comptable n°7 (1/3)");
+  ProgressDlg->Hide();
 }
 
 TEST_F(ProgressDlgTest, DestroyingTheDialogClearsTheApplicationWideInstance) {
