@@ -3,10 +3,13 @@
 // percentage and repaint decisions worked out as the progress dialog does), against the same run
 // with a window interface that does nothing: the engine's selections, reads and updates alone.
 //
-// Each iteration works on a fresh copy of the base, made outside the timed part.
+// Each iteration works on a fresh copy of the base, made outside the timed part. With
+// PP_RUN_BENCH_BASE naming a directory, the run works on that base instead (bench/shipped-run
+// gives it the base the shipped executable corrects, so both sides do the same work).
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -65,13 +68,18 @@ class BookkeepingHost : public SilentHost {
 
 const fs::path& PristineBase() {
   static const fs::path base = [] {
-    const fs::path dir = fs::temp_directory_path() / "pp_run_bench_base";
-    fs::remove_all(dir);
-    demo::DemoOptions options;
-    options.directory = dir;
-    options.rows = 1000000;
-    options.negativeShare = 0.01;
-    demo::WriteDemoBase(options);
+    fs::path dir;
+    if (const char* given = std::getenv("PP_RUN_BENCH_BASE"); given && *given) {
+      dir = given;
+    } else {
+      dir = fs::temp_directory_path() / "pp_run_bench_base";
+      fs::remove_all(dir);
+      demo::DemoOptions options;
+      options.directory = dir;
+      options.rows = 1000000;
+      options.negativeShare = 0.01;
+      demo::WriteDemoBase(options);
+    }
     Engine::Instance().SetConfigPath(fs::temp_directory_path() / "pp_run_bench.cfg");
     Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
     if (!EngineSession().AliasExists("RunBench"))

@@ -21,9 +21,9 @@ TAnimate::TAnimate(TComponent* owner, TWinControl* parent, const TAnimateParams&
   InitCommonControlsEx(&classes);
   animation_ = NativeChild(*this, ANIMATE_CLASSW, ACS_CENTER | ACS_TRANSPARENT, "");
   // The clip is read from shell32 when it is opened and played from there: keep it loaded.
-  shell32_ = LoadLibraryExW(L"shell32.dll", nullptr, 0);
+  shell32_.Reset(LoadLibraryExW(L"shell32.dll", nullptr, 0));
   if (shell32_) {
-    clipOpen_ = SendMessageW(animation_.Get(), ACM_OPENW, reinterpret_cast<WPARAM>(shell32_),
+    clipOpen_ = SendMessageW(animation_.Get(), ACM_OPENW, reinterpret_cast<WPARAM>(shell32_.Get()),
                              reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(kCopyFilesClip))) != 0;
   }
 }
@@ -31,7 +31,7 @@ TAnimate::TAnimate(TComponent* owner, TWinControl* parent, const TAnimateParams&
 TAnimate::~TAnimate() {
   if (animation_.Get()) SendMessageW(animation_.Get(), ACM_OPENW, 0, 0);  // closes the clip
   DestroyComponents();
-  if (shell32_) FreeLibrary(shell32_);
+  shell32_.Reset();  // after the clip is closed and the control is gone
 }
 
 void TAnimate::SetActive(bool active) {

@@ -35,7 +35,7 @@ class TAnimate : public TWinControl {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  HMODULE shell32_ = nullptr;
+  ModuleHandle shell32_;
   NativeChild animation_;
   int startFrame_;
   int stopFrame_;

@@ -169,6 +169,9 @@ bool TApplication::HandleDialogKeys(const MSG& message) {
 }
 
 void TApplication::ProcessMessages() {
+  // A long task pumps between every two steps and mostly finds nothing: asking whether anything
+  // waits is one question to the system, where an empty PeekMessage costs several under Wine.
+  if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) return;
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (!DispatchOne(message)) {

@@ -13,8 +13,10 @@ class UniqueHandle {
  public:
   using Handle = typename Traits::Handle;
 
-  UniqueHandle() = default;
-  explicit UniqueHandle(Handle handle) : handle_(handle) {}
+  // constexpr, so that an owner at namespace scope is constant-initialised and may be used by
+  // other initialisers whatever their order.
+  constexpr UniqueHandle() = default;
+  constexpr explicit UniqueHandle(Handle handle) : handle_(handle) {}
   ~UniqueHandle() { Reset(); }
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
@@ -53,6 +55,20 @@ struct HookTraits {
   using Handle = HHOOK;
   static void Close(HHOOK h) { UnhookWindowsHookEx(h); }
 };
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static void Close(HMODULE h) { FreeLibrary(h); }
+};
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static void Close(HKEY h) { RegCloseKey(h); }
+};
+// Null is "none" here: a call that fails with INVALID_HANDLE_VALUE (CreateFileW) must not be
+// handed over as it is.
+struct HandleTraits {
+  using Handle = HANDLE;
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
 
 // A window that this object destroys (a form, a control it created).
 using WindowHandle = UniqueHandle<WindowTraits>;
@@ -62,6 +78,12 @@ using GdiObject = UniqueHandle<GdiTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 // A hook from SetWindowsHookExW.
 using HookHandle = UniqueHandle<HookTraits>;
+// A module from LoadLibraryW / LoadLibraryExW.
+using ModuleHandle = UniqueHandle<ModuleTraits>;
+// A registry key from RegOpenKeyExW / RegCreateKeyExW.
+using RegKeyHandle = UniqueHandle<RegKeyTraits>;
+// A kernel object: a file, an event, a thread, a process.
+using KernelHandle = UniqueHandle<HandleTraits>;
 
 // A window that someone else destroys: a control of a dialog, a parent window. Copyable.
 class WindowView {

@@ -1,6 +1,5 @@
 #include "framework/RegistryKey.h"
 
-#include <utility>
 #include <vector>
 
 #include "framework/Utf.h"
@@ -16,24 +15,6 @@ std::wstring SubKey(const std::string& path) {
 }
 
 }  // namespace
-
-RegistryKey::~RegistryKey() { Close(); }
-
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept
-    : key_(std::exchange(other.key_, nullptr)), path_(std::move(other.path_)) {}
-
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    key_ = std::exchange(other.key_, nullptr);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
-void RegistryKey::Close() {
-  if (key_) RegCloseKey(std::exchange(key_, nullptr));
-}
 
 RegistryKey RegistryKey::Open(HKEY root, const std::string& path, REGSAM access) {
   HKEY key = nullptr;
@@ -56,7 +37,8 @@ std::string RegistryKey::ReadString(const std::string& name) const {
   std::wstring valueName = Utf8ToWide(name);
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExW(key_, valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExW(key_.Get(), valueName.c_str(), nullptr, &type, nullptr, &size) !=
+      ERROR_SUCCESS) {
     return {};
   }
   if (type != REG_SZ && type != REG_EXPAND_SZ) {
@@ -64,7 +46,7 @@ std::string RegistryKey::ReadString(const std::string& name) const {
   }
   std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
   DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key_, valueName.c_str(), nullptr, &type,
+  if (RegQueryValueExW(key_.Get(), valueName.c_str(), nullptr, &type,
                        reinterpret_cast<BYTE*>(buffer.data()), &bytes) != ERROR_SUCCESS) {
     return {};
   }
@@ -75,7 +57,7 @@ void RegistryKey::WriteString(const std::string& name, const std::string& value)
   std::wstring text = Utf8ToWide(value);
   LONG result = ERROR_INVALID_HANDLE;
   if (key_) {
-    result = RegSetValueExW(key_, Utf8ToWide(name).c_str(), 0, REG_SZ,
+    result = RegSetValueExW(key_.Get(), Utf8ToWide(name).c_str(), 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(text.c_str()),
                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "framework/Handles.h"
+
 namespace patchpav {
 
 class ERegistryError : public std::runtime_error {
@@ -17,20 +19,15 @@ class ERegistryError : public std::runtime_error {
 class RegistryKey {
  public:
   RegistryKey() = default;
-  ~RegistryKey();
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  RegistryKey(RegistryKey&& other) noexcept;
-  RegistryKey& operator=(RegistryKey&& other) noexcept;
 
   // path may start with a backslash (the root). access: KEY_ALL_ACCESS and the like, with the
   // registry view (KEY_WOW64_32KEY) if one is wanted.
   static RegistryKey Open(HKEY root, const std::string& path, REGSAM access);
   static RegistryKey Create(HKEY root, const std::string& path, REGSAM access);
 
-  bool IsOpen() const { return key_ != nullptr; }
-  HKEY Get() const { return key_; }
-  void Close();
+  bool IsOpen() const { return static_cast<bool>(key_); }
+  HKEY Get() const { return key_.Get(); }
+  void Close() { key_.Reset(); }
 
   // The string value ("" for the default value); "" when it does not exist. A value of another
   // type is an ERegistryError.
@@ -40,7 +37,7 @@ class RegistryKey {
  private:
   explicit RegistryKey(HKEY key, std::string path) : key_(key), path_(std::move(path)) {}
 
-  HKEY key_ = nullptr;
+  RegKeyHandle key_;
   std::string path_;
 };
 

@@ -1,98 +1,64 @@
 #include "ui/XPTheme.h"
 
-#include <cstring>
-
 namespace patchpav {
-
-const std::array<const char*, kVisualStyleEntryCount> kVisualStyleEntryNames = {
-    "OpenThemeData",
-    "CloseThemeData",
-    "DrawThemeBackground",
-    "DrawThemeText",
-    "GetThemeBackgroundContentRect",
-    "GetThemeBackgroundExtent",
-    "GetThemeTextExtent",
-    "GetThemePartSize",
-    "GetThemeTextMetrics",
-    "GetThemeBackgroundRegion",
-    "HitTestThemeBackground",
-    "DrawThemeEdge",
-    "DrawThemeIcon",
-    "IsThemePartDefined",
-    "IsThemeBackgroundPartiallyTransparent",
-    "GetThemeColor",
-    "GetThemeMetric",
-    "GetThemeString",
-    "GetThemeBool",
-    "GetThemeInt",
-    "GetThemeEnumValue",
-    "GetThemePosition",
-    "GetThemeFont",
-    "GetThemeRect",
-    "GetThemeMargins",
-    "GetThemeIntList",
-    "SetWindowTheme",
-    "GetThemeFilename",
-    "GetThemeSysColor",
-    "GetThemeSysColorBrush",
-    "GetThemeSysBool",
-    "GetThemeSysSize",
-    "GetThemeSysFont",
-    "GetThemeSysString",
-    "GetThemeSysInt",
-    "IsThemeActive",
-    "IsAppThemed",
-    "GetWindowTheme",
-    "EnableThemeDialogTexture",
-    "IsThemeDialogTextureEnabled",
-    "GetThemeAppProperties",
-    "SetThemeAppProperties",
-    "GetCurrentThemeName",
-    "GetThemeDocumentationProperty",
-    "DrawThemeParentBackground",
-    "EnableTheming",
-};
 
 namespace {
 
-// The places in the table of the entry points that are called.
-enum Entry : std::size_t {
-  kOpenThemeData = 0,
-  kCloseThemeData = 1,
-  kDrawThemeBackground = 2,
-  kDrawThemeText = 3,
-  kGetThemeBackgroundContentRect = 4,
-  kGetThemeTextExtent = 6,
-  kIsThemeBackgroundPartiallyTransparent = 14,
-  kGetThemeColor = 15,
-  kIsThemeActive = 35,
-  kIsAppThemed = 36,
-  kDrawThemeParentBackground = 44,
-};
-constexpr Entry kCalledEntries[] = {kOpenThemeData,
-                                    kCloseThemeData,
-                                    kDrawThemeBackground,
-                                    kDrawThemeText,
-                                    kGetThemeBackgroundContentRect,
-                                    kGetThemeTextExtent,
-                                    kIsThemeBackgroundPartiallyTransparent,
-                                    kGetThemeColor,
-                                    kIsThemeActive,
-                                    kIsAppThemed,
-                                    kDrawThemeParentBackground};
+// The places in the table of the entry points that are called, found by name when compiling.
+constexpr std::size_t kOpenThemeData = VisualStyleEntryIndex("OpenThemeData");
+constexpr std::size_t kCloseThemeData = VisualStyleEntryIndex("CloseThemeData");
+constexpr std::size_t kDrawThemeBackground = VisualStyleEntryIndex("DrawThemeBackground");
+constexpr std::size_t kDrawThemeText = VisualStyleEntryIndex("DrawThemeText");
+constexpr std::size_t kGetThemeBackgroundContentRect =
+    VisualStyleEntryIndex("GetThemeBackgroundContentRect");
+constexpr std::size_t kGetThemeTextExtent = VisualStyleEntryIndex("GetThemeTextExtent");
+constexpr std::size_t kIsThemeBackgroundPartiallyTransparent =
+    VisualStyleEntryIndex("IsThemeBackgroundPartiallyTransparent");
+constexpr std::size_t kGetThemeColor = VisualStyleEntryIndex("GetThemeColor");
+constexpr std::size_t kIsThemeActive = VisualStyleEntryIndex("IsThemeActive");
+constexpr std::size_t kIsAppThemed = VisualStyleEntryIndex("IsAppThemed");
+constexpr std::size_t kDrawThemeParentBackground =
+    VisualStyleEntryIndex("DrawThemeParentBackground");
+constexpr std::size_t kCalledEntries[] = {kOpenThemeData,
+                                          kCloseThemeData,
+                                          kDrawThemeBackground,
+                                          kDrawThemeText,
+                                          kGetThemeBackgroundContentRect,
+                                          kGetThemeTextExtent,
+                                          kIsThemeBackgroundPartiallyTransparent,
+                                          kGetThemeColor,
+                                          kIsThemeActive,
+                                          kIsAppThemed,
+                                          kDrawThemeParentBackground};
+
+constexpr bool EveryCalledEntryNamed() {
+  for (std::size_t entry : kCalledEntries) {
+    if (entry >= kVisualStyleEntryCount) return false;
+  }
+  return true;
+}
+static_assert(EveryCalledEntryNamed(), "an entry point the binding calls is not in the table");
+
+constexpr bool EveryNameOnce() {
+  for (std::size_t i = 0; i < kVisualStyleEntryCount; ++i) {
+    if (VisualStyleEntryIndex(kVisualStyleEntryNames[i]) != i) return false;
+  }
+  return true;
+}
+static_assert(EveryNameOnce(), "a name appears twice in the entry-point table");
 
 // Constant-initialised, so that the binding below may run before any other initialiser.
-HMODULE gLibrary = nullptr;
+constinit ModuleHandle gLibrary;
 bool gLoaded = false;
 std::array<FARPROC, kVisualStyleEntryCount> gEntries{};
 
 template <class Function>
-Function* EntryAs(Entry entry) {
+Function* EntryAs(std::size_t entry) {
   return reinterpret_cast<Function*>(reinterpret_cast<void*>(gEntries[entry]));
 }
 
 bool CalledEntriesBound() {
-  for (Entry entry : kCalledEntries) {
+  for (std::size_t entry : kCalledEntries) {
     if (!gEntries[entry]) return false;
   }
   return true;
@@ -114,11 +80,11 @@ void LoadVisualStyleLibrary() {
   gLoaded = false;
   // A missing library is an ordinary case here: the system must not show a box about it.
   UINT previousMode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-  gLibrary = LoadLibraryW(L"uxtheme.dll");
+  gLibrary.Reset(LoadLibraryW(L"uxtheme.dll"));
   SetErrorMode(previousMode);
   if (!gLibrary) return;
   for (std::size_t i = 0; i < kVisualStyleEntryCount; ++i) {
-    gEntries[i] = GetProcAddress(gLibrary, kVisualStyleEntryNames[i]);
+    gEntries[i] = GetProcAddress(gLibrary.Get(), kVisualStyleEntryNames[i]);
   }
   gLoaded = true;
 }
@@ -126,8 +92,7 @@ void LoadVisualStyleLibrary() {
 void FreeVisualStyleLibrary() {
   if (!gLoaded) return;
   gLoaded = false;
-  FreeLibrary(gLibrary);
-  gLibrary = nullptr;
+  gLibrary.Reset();
 }
 
 bool VisualStylesActive() {
@@ -137,13 +102,11 @@ bool VisualStylesActive() {
 
 bool VisualStyleLibraryLoaded() { return gLoaded; }
 
-HMODULE VisualStyleLibraryHandle() { return gLibrary; }
+HMODULE VisualStyleLibraryHandle() { return gLibrary.Get(); }
 
 FARPROC VisualStyleEntryPoint(const char* name) {
-  for (std::size_t i = 0; i < kVisualStyleEntryCount; ++i) {
-    if (std::strcmp(kVisualStyleEntryNames[i], name) == 0) return gEntries[i];
-  }
-  return nullptr;
+  const std::size_t i = VisualStyleEntryIndex(name);
+  return i < kVisualStyleEntryCount ? gEntries[i] : nullptr;
 }
 
 namespace theme_api {
@@ -195,12 +158,5 @@ HRESULT DrawThemeText(HTHEME theme, HDC dc, int part, int state, LPCWSTR text, i
 }
 
 }  // namespace theme_api
-
-void ThemeHandle::Reset() {
-  if (theme_) {
-    theme_api::CloseThemeData(theme_);
-    theme_ = nullptr;
-  }
-}
 
 }  // namespace patchpav

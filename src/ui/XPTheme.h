@@ -6,6 +6,9 @@
 
 #include <array>
 #include <cstddef>
+#include <string_view>
+
+#include "framework/Handles.h"
 
 namespace patchpav {
 
@@ -22,7 +25,63 @@ namespace patchpav {
 // Every name looked up, in the order of the lookup; the index of a name is its place in the
 // entry-point table.
 inline constexpr std::size_t kVisualStyleEntryCount = 46;
-extern const std::array<const char*, kVisualStyleEntryCount> kVisualStyleEntryNames;
+inline constexpr std::array<const char*, kVisualStyleEntryCount> kVisualStyleEntryNames = {
+    "OpenThemeData",
+    "CloseThemeData",
+    "DrawThemeBackground",
+    "DrawThemeText",
+    "GetThemeBackgroundContentRect",
+    "GetThemeBackgroundExtent",
+    "GetThemeTextExtent",
+    "GetThemePartSize",
+    "GetThemeTextMetrics",
+    "GetThemeBackgroundRegion",
+    "HitTestThemeBackground",
+    "DrawThemeEdge",
+    "DrawThemeIcon",
+    "IsThemePartDefined",
+    "IsThemeBackgroundPartiallyTransparent",
+    "GetThemeColor",
+    "GetThemeMetric",
+    "GetThemeString",
+    "GetThemeBool",
+    "GetThemeInt",
+    "GetThemeEnumValue",
+    "GetThemePosition",
+    "GetThemeFont",
+    "GetThemeRect",
+    "GetThemeMargins",
+    "GetThemeIntList",
+    "SetWindowTheme",
+    "GetThemeFilename",
+    "GetThemeSysColor",
+    "GetThemeSysColorBrush",
+    "GetThemeSysBool",
+    "GetThemeSysSize",
+    "GetThemeSysFont",
+    "GetThemeSysString",
+    "GetThemeSysInt",
+    "IsThemeActive",
+    "IsAppThemed",
+    "GetWindowTheme",
+    "EnableThemeDialogTexture",
+    "IsThemeDialogTextureEnabled",
+    "GetThemeAppProperties",
+    "SetThemeAppProperties",
+    "GetCurrentThemeName",
+    "GetThemeDocumentationProperty",
+    "DrawThemeParentBackground",
+    "EnableTheming",
+};
+
+// The place of a name in the table, or kVisualStyleEntryCount when it is not there. Evaluated
+// by the compiler for the names the binding calls, so a misspelt name does not build.
+constexpr std::size_t VisualStyleEntryIndex(std::string_view name) {
+  for (std::size_t i = 0; i < kVisualStyleEntryCount; ++i) {
+    if (kVisualStyleEntryNames[i] == name) return i;
+  }
+  return kVisualStyleEntryCount;
+}
 
 void LoadVisualStyleLibrary();
 void FreeVisualStyleLibrary();
@@ -54,29 +113,11 @@ HRESULT DrawThemeText(HTHEME theme, HDC dc, int part, int state, LPCWSTR text, i
                       DWORD flags, DWORD flags2, const RECT* rect);
 }  // namespace theme_api
 
-// A theme handle of one drawing, closed through the binding on every way out.
-class ThemeHandle {
- public:
-  ThemeHandle() = default;
-  explicit ThemeHandle(HTHEME theme) : theme_(theme) {}
-  ~ThemeHandle() { Reset(); }
-  ThemeHandle(const ThemeHandle&) = delete;
-  ThemeHandle& operator=(const ThemeHandle&) = delete;
-  ThemeHandle(ThemeHandle&& other) noexcept : theme_(other.theme_) { other.theme_ = nullptr; }
-  ThemeHandle& operator=(ThemeHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      theme_ = other.theme_;
-      other.theme_ = nullptr;
-    }
-    return *this;
-  }
-  HTHEME Get() const { return theme_; }
-  explicit operator bool() const { return theme_ != nullptr; }
-  void Reset();
-
- private:
-  HTHEME theme_ = nullptr;
+struct ThemeTraits {
+  using Handle = HTHEME;
+  static void Close(HTHEME theme) { theme_api::CloseThemeData(theme); }
 };
+// A theme handle of one drawing, closed through the binding on every way out.
+using ThemeHandle = UniqueHandle<ThemeTraits>;
 
 }  // namespace patchpav

@@ -50,6 +50,49 @@ TEST(Handles, WindowHandleDestroysItsWindowOnce) {
   EXPECT_FALSE(IsWindow(raw));
 }
 
+TEST(Handles, KernelObjectIsClosedOnceByItsLastOwner) {
+  HANDLE raw = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(raw);
+  DWORD flags = 0;
+  {
+    KernelHandle owner(raw);
+    KernelHandle moved(std::move(owner));
+    EXPECT_FALSE(owner);
+    EXPECT_TRUE(GetHandleInformation(raw, &flags));
+  }
+  EXPECT_FALSE(GetHandleInformation(raw, &flags));
+}
+
+TEST(Handles, RegistryKeyIsClosedWhenItsOwnerGoes) {
+  HKEY raw = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &raw), ERROR_SUCCESS);
+  DWORD subKeys = 0;
+  const auto countSubKeys = [&] {
+    return RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr);
+  };
+  {
+    RegKeyHandle owner(raw);
+    RegKeyHandle other;
+    other = std::move(owner);
+    EXPECT_EQ(countSubKeys(), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(countSubKeys(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Handles, ModuleIsFreedOnceByItsLastOwner) {
+  // A module that nothing else of the test loads: it stays mapped exactly while we hold it.
+  ASSERT_EQ(GetModuleHandleW(L"mscms.dll"), nullptr);
+  {
+    ModuleHandle owner(LoadLibraryW(L"mscms.dll"));
+    ASSERT_TRUE(owner);
+    ModuleHandle moved(std::move(owner));
+    EXPECT_FALSE(owner);
+    EXPECT_EQ(GetModuleHandleW(L"mscms.dll"), moved.Get());
+  }
+  EXPECT_EQ(GetModuleHandleW(L"mscms.dll"), nullptr);
+}
+
 TEST(Handles, SelectionIsUndoneBeforeTheObjectGoes) {
   MemoryDc dc(CreateCompatibleDC(nullptr));
   HGDIOBJ original = GetCurrentObject(dc.Get(), OBJ_BRUSH);

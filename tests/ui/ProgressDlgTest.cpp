@@ -111,6 +111,12 @@ TEST_F(ProgressDlgTest, DrivenAsTheCorrectionRunDrivesIt) {
     ProgressDlg->SetGaugeProgress(row);
     Application().ProcessMessages();
   }
+  // The dialog may still show an earlier row (it changes at most once per frame); it knows the
+  // latest, and shows it when asked to or when it is hidden.
+  EXPECT_EQ(ProgressDlg->Status(), "Correction de l'enregistrement comptable n°1234 (17/100)");
+  EXPECT_EQ(ProgressDlg->Progress(), 17);
+  ProgressDlg->ShowLatest();
+  EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 17);
   EXPECT_EQ(ProgressDlg->PEtat->Caption(),
             "Correction de l'enregistrement comptable n°1234 (17/100)");
 
@@ -143,6 +149,39 @@ TEST_F(ProgressDlgTest, DrivenAsTheCorrectionRunDrivesIt) {
   SetWindowPos(main->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ProgressDlg->Show();
   EXPECT_TRUE(Above(ProgressDlg->Handle(), main->Handle()));
+}
+
+// A run's rows come faster than the dialog changes: whatever the timing, the status line and the
+// gauge end with the last row's state once the dialog is hidden at the end of the sweep.
+TEST_F(ProgressDlgTest, TheDialogEndsWithTheLastStateOfABurst) {
+  ProgressDlg->SetGaugeMax(500);
+  ProgressDlg->SetGaugeProgress(0);
+  ProgressDlg->Show();
+  Application().ProcessMessages();
+  std::string last;
+  for (int row = 1; row <= 500; ++row) {
+    last = "Correction de l'enregistrement comptable n°" + std::to_string(row) + " (" +
+           std::to_string(row) + "/500)";
+    ProgressDlg->SetStatus(last);
+    ProgressDlg->SetGaugeProgress(row);
+    Application().ProcessMessages();
+  }
+  EXPECT_EQ(ProgressDlg->Status(), last);
+  EXPECT_EQ(ProgressDlg->Progress(), 500);
+  EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 500);  // the end is never a frame late
+  ProgressDlg->Hide();
+  EXPECT_EQ(ProgressDlg->PEtat->Caption(), last);
+  EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 500);
+  // A gauge started afresh shows its start at once, and so does a dialog shown again.
+  ProgressDlg->SetGaugeMax(3);
+  ProgressDlg->SetGaugeProgress(0);
+  EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 0);
+  ProgressDlg->SetGaugeProgress(1);
+  ProgressDlg->SetStatus("Correction de l'enregistrement comptable n°7 (1/3)");
+  ProgressDlg->Show();
+  EXPECT_EQ(ProgressDlg->Gauge1->Progress(), 1);
+  EXPECT_EQ(ProgressDlg->PEtat->Caption(), "Correction de l'enregistrement comptable n°7 (1/3)");
+  ProgressDlg->Hide();
 }
 
 TEST_F(ProgressDlgTest, DestroyingTheDialogClearsTheApplicationWideInstance) {

@@ -6,9 +6,8 @@
 // the values do, so "x < 0" can only hold when the first byte is below 0x80, and so on. The
 // screen marks the records where at least one screened field has a first byte inside a given
 // range and is not blank; the records it marks are a superset of those the comparisons select,
-// and each is then confirmed exactly. On x86 it tests 16 or 32 bytes of the block at once, or,
-// where every field starts on the same parity of byte, a field's first two bytes as one 16-bit
-// lane; this is what lets a selection on a million rows cost little more than reading the file.
+// and each is then confirmed exactly. With SSE2 it tests 16 bytes of the block at once; this is
+// what lets a selection on a million rows cost little more than reading the file.
 
 #include <cstddef>
 #include <cstdint>
@@ -32,8 +31,8 @@ class LeadByteScreen {
   // recordSize bytes each) with a field that passes.
   void Mark(const std::byte* records, std::size_t count, std::vector<std::uint32_t>& marked) const;
 
-  // The ways the screen can run on this machine, the portable one first: tests run each on the
-  // same blocks.
+  // The ways the screen can run in this build, the portable one first and the one Mark uses
+  // last: tests run each on the same blocks.
   using Kernel = void (*)(const LeadByteScreen&, const std::byte*, std::size_t,
                           std::vector<std::uint32_t>&);
   static std::vector<Kernel> AvailableKernels();
@@ -43,14 +42,6 @@ class LeadByteScreen {
   // Internals shared with the kernels.
   // The field-start map, 32 bytes of the record area per word.
   const std::uint32_t* StartWords() const { return starts_.data(); }
-  // When every screened field starts at the same parity of byte in every record (an even record
-  // size, offsets all even or all odd), a field's first two bytes are one 16-bit lane of a vector
-  // loaded from PairBase(), and PairBase() is 0 or 1; it is -1 otherwise. The field starts by
-  // lane counted from there, 64 bytes (32 lanes) per word: in ascending order, and in the order
-  // the kernel's packing leaves them.
-  int PairBase() const { return pairBase_; }
-  const std::uint32_t* LaneStarts() const { return laneStarts_.data(); }
-  const std::uint32_t* PackedLaneStarts() const { return packedLaneStarts_.data(); }
   bool Passes(const std::byte* field) const;
   std::size_t RecordSize() const { return recordSize_; }
   std::span<const int> FieldOffsets() const { return offsets_; }
@@ -64,10 +55,6 @@ class LeadByteScreen {
   std::uint8_t span_;  // high - low
   // Bit i set when byte i of a block's record area is the first byte of a screened field.
   std::vector<std::uint32_t> starts_;
-  int pairBase_ = -1;
-  std::vector<std::uint32_t> laneStarts_;
-  std::vector<std::uint32_t> packedLaneStarts_;
-  Kernel kernel_;
 };
 
 }  // namespace patchpav::sql

@@ -67,7 +67,7 @@ RecordFilter::RecordFilter(const std::optional<Condition>& where, std::span<cons
     : table_(table), parameters_(parameters) {
   if (where) {
     root_ = Compile(*where);
-    Flatten();
+    BuildScreens();
   }
 }
 
@@ -104,46 +104,7 @@ const StoredOrder& Order() {
   return order;
 }
 
-template <CompareOp kOp>
-bool CompareStored(std::uint64_t x, std::uint64_t y) {
-  if constexpr (kOp == CompareOp::Equal) return x == y;
-  if constexpr (kOp == CompareOp::NotEqual) return x != y;
-  if constexpr (kOp == CompareOp::Less) return x < y;
-  if constexpr (kOp == CompareOp::LessEqual) return x <= y;
-  if constexpr (kOp == CompareOp::Greater) return x > y;
-  return x >= y;
-}
-
 }  // namespace
-
-void RecordFilter::Flatten() {
-  const StoredOrder& order = Order();
-  if (!order.Usable()) return;
-  const Node& root = nodes_[*root_];
-  std::vector<const Node*> leaves;
-  if (root.kind == Node::Kind::NumberField) {
-    leaves.push_back(&root);
-  } else if (root.kind == Node::Kind::Or || root.kind == Node::Kind::And) {
-    for (std::size_t i = 0; i < root.childCount; ++i) {
-      leaves.push_back(&nodes_[children_[root.firstChild + i]]);
-    }
-  }
-  std::vector<NumberTest> tests;
-  for (const Node* leaf : leaves) {
-    if (leaf->kind != Node::Kind::NumberField || std::isnan(leaf->number)) return;
-    NumberTest test{leaf->offset, leaf->op, StoredForm(leaf->number), leaf->number};
-    if (test.key == order.zero) {
-      // A stored negative zero equals zero but sorts just below it: ">= 0" starts at its
-      // stored form, and "= 0", which would have to look at two forms, stays exact.
-      if (test.op == CompareOp::Equal) return;
-      if (test.op == CompareOp::GreaterEqual) test.key = order.negativeZero;
-    }
-    tests.push_back(test);
-  }
-  flat_ = std::move(tests);
-  flatAny_ = root.kind == Node::Kind::Or;
-  BuildScreens();
-}
 
 namespace {
 
@@ -181,13 +142,35 @@ std::optional<LeadRange> LeadRangeOf(CompareOp op, std::uint64_t key) {
 
 }  // namespace
 
+// The screen needs a single comparison of a number field with a number, or such comparisons all
+// joined by OR, none of them "<>" (nearly every record passes it: nothing to sieve); one screen
+// per distinct range of first bytes, and a comparison that no stored value can satisfy has none.
 void RecordFilter::BuildScreens() {
-  if (!flatAny_ && flat_.size() != 1) return;
+  const StoredOrder& order = Order();
+  if (!order.Usable()) return;
+  const Node& root = nodes_[*root_];
+  std::vector<const Node*> leaves;
+  if (root.kind == Node::Kind::NumberField) {
+    leaves.push_back(&root);
+  } else if (root.kind == Node::Kind::Or) {
+    for (std::size_t i = 0; i < root.childCount; ++i) {
+      leaves.push_back(&nodes_[children_[root.firstChild + i]]);
+    }
+  }
+  if (leaves.empty()) return;
   constexpr std::size_t kMostScreens = 4;
   std::vector<std::pair<LeadRange, std::vector<int>>> groups;
-  for (const NumberTest& test : flat_) {
-    if (test.op == CompareOp::NotEqual) return;  // nearly every record passes: nothing to sieve
-    const std::optional<LeadRange> range = LeadRangeOf(test.op, test.key);
+  for (const Node* leaf : leaves) {
+    if (leaf->kind != Node::Kind::NumberField || std::isnan(leaf->number)) return;
+    if (leaf->op == CompareOp::NotEqual) return;
+    std::uint64_t key = StoredForm(leaf->number);
+    if (key == order.zero) {
+      // A stored negative zero equals zero but sorts just below it: ">= 0" starts at its
+      // stored form, and "= 0", which would have to look at two forms, is not screened.
+      if (leaf->op == CompareOp::Equal) return;
+      if (leaf->op == CompareOp::GreaterEqual) key = order.negativeZero;
+    }
+    const std::optional<LeadRange> range = LeadRangeOf(leaf->op, key);
     if (!range) continue;
     auto group = std::find_if(groups.begin(), groups.end(),
                               [&](const auto& g) { return g.first == *range; });
@@ -196,7 +179,7 @@ void RecordFilter::BuildScreens() {
       groups.push_back({*range, {}});
       group = groups.end() - 1;
     }
-    group->second.push_back(test.offset);
+    group->second.push_back(leaf->offset);
   }
   const auto recordSize = static_cast<std::size_t>(table_.RecordSize());
   for (const auto& [range, offsets] : groups) {
@@ -205,106 +188,27 @@ void RecordFilter::BuildScreens() {
   screened_ = true;
 }
 
-template <bool kAny, CompareOp kOp>
-void RecordFilter::ApplyTest(const NumberTest& test, const std::byte* records, std::size_t count,
-                             std::size_t recordSize, std::uint8_t* selected) const {
-  // A local, not the member: the byte stores below may alias anything, which would make the
-  // compiler reload it on each record.
-  const std::uint64_t key = test.key;
-  const std::byte* field = records + test.offset;
-#pragma GCC unroll 4
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint64_t stored = LoadBigEndian64(field + i * recordSize);
-    bool holds;
-    if constexpr (kOp == CompareOp::Less) {
-      holds = stored - 1 < key - 1;  // a blank (0) wraps to the top: never below
-    } else if constexpr (kOp == CompareOp::LessEqual) {
-      holds = stored - 1 <= key - 1;
-    } else {
-      holds = CompareStored<kOp>(stored, key);  // a blank is below every key
-    }
-    if constexpr (kAny) {
-      selected[i] |= holds;
-    } else {
-      selected[i] &= holds;
-    }
-  }
-}
-
 void RecordFilter::SelectInBlock(const std::byte* records, std::size_t count,
                                  std::size_t recordSize,
                                  std::vector<std::uint32_t>& matches) const {
   matches.clear();
-  const auto confirm = [&](std::size_t i) {
-    if (Matches(records + i * recordSize)) matches.push_back(static_cast<std::uint32_t>(i));
-  };
-  if (screened_) {
-    for (const LeadByteScreen& screen : screens_) screen.Mark(records, count, matches);
-    if (screens_.size() > 1) {
-      std::sort(matches.begin(), matches.end());
-      matches.erase(std::unique(matches.begin(), matches.end()), matches.end());
+  if (!screened_) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (Matches(records + i * recordSize)) matches.push_back(static_cast<std::uint32_t>(i));
     }
-    // The screen's candidates are confirmed in place.
-    std::size_t kept = 0;
-    for (const std::uint32_t i : matches) {
-      if (MatchesFlat(records + i * recordSize)) matches[kept++] = i;
-    }
-    matches.resize(kept);
     return;
   }
-  if (flat_.empty()) {
-    for (std::size_t i = 0; i < count; ++i) confirm(i);
-    return;
+  for (const LeadByteScreen& screen : screens_) screen.Mark(records, count, matches);
+  if (screens_.size() > 1) {
+    std::sort(matches.begin(), matches.end());
+    matches.erase(std::unique(matches.begin(), matches.end()), matches.end());
   }
-  std::vector<std::uint8_t>& selected = selected_;
-  selected.assign(count, flatAny_ ? 0 : 1);
-  for (const NumberTest& test : flat_) {
-    const auto apply = [&]<bool kAny, CompareOp kOp>() {
-      ApplyTest<kAny, kOp>(test, records, count, recordSize, selected.data());
-    };
-    const auto dispatch = [&]<bool kAny>() {
-      switch (test.op) {
-        case CompareOp::Equal:
-          return apply.template operator()<kAny, CompareOp::Equal>();
-        case CompareOp::NotEqual:
-          return apply.template operator()<kAny, CompareOp::NotEqual>();
-        case CompareOp::Less:
-          return apply.template operator()<kAny, CompareOp::Less>();
-        case CompareOp::LessEqual:
-          return apply.template operator()<kAny, CompareOp::LessEqual>();
-        case CompareOp::Greater:
-          return apply.template operator()<kAny, CompareOp::Greater>();
-        case CompareOp::GreaterEqual:
-          return apply.template operator()<kAny, CompareOp::GreaterEqual>();
-      }
-    };
-    if (flatAny_) {
-      dispatch.template operator()<true>();
-    } else {
-      dispatch.template operator()<false>();
-    }
+  // The screen's candidates are a superset: each is confirmed exactly, in place.
+  std::size_t kept = 0;
+  for (const std::uint32_t i : matches) {
+    if (Matches(records + i * recordSize)) matches[kept++] = i;
   }
-  // Comparing stored forms never misses a match, but a few stored values (a NaN, a negative
-  // zero, a blank under "<>") can seem to match; the exact comparison has the last word on each.
-  for (std::size_t i = 0; i < count; ++i) {
-    if (selected[i] && MatchesFlat(records + i * recordSize)) {
-      matches.push_back(static_cast<std::uint32_t>(i));
-    }
-  }
-}
-
-bool RecordFilter::MatchesFlat(const std::byte* record) const {
-  // As Evaluate has it: a blank field compares as unknown, so it never makes a test hold; an OR
-  // holds when one test holds, an AND when every test does.
-  for (const NumberTest& test : flat_) {
-    const std::byte* bytes = record + test.offset;
-    std::uint64_t raw;
-    std::memcpy(&raw, bytes, sizeof raw);
-    const bool holds = raw != 0 && CompareDoubles(test.op, paradox::DecodeDoubleBytes(bytes),
-                                                  test.number) == Truth::True;
-    if (holds == flatAny_) return flatAny_;
-  }
-  return !flatAny_;
+  matches.resize(kept);
 }
 
 std::size_t RecordFilter::Compile(const Condition& condition) {

@@ -51,42 +51,21 @@ class RecordFilter {
     std::size_t childCount = 0;
   };
 
-  // One Number or Currency field against a number, compared in the stored form: the field's
-  // bytes read as a big-endian integer against the number encoded by the table's codec.
-  struct NumberTest {
-    int offset;
-    CompareOp op;
-    std::uint64_t key;
-    double number;  // the exact comparison's, which the key only approaches
-  };
-
   std::size_t Compile(const Condition& condition);
-  void Flatten();
   void BuildScreens();
-  template <bool kAny, CompareOp kOp>
-  void ApplyTest(const NumberTest& test, const std::byte* records, std::size_t count,
-                 std::size_t recordSize, std::uint8_t* selected) const;
   std::size_t CompileComparison(const Condition& condition);
   Truth Evaluate(std::size_t node, const std::byte* record) const;
-  // Matches for a condition that flat_ holds whole: the same answer without walking the tree.
-  bool MatchesFlat(const std::byte* record) const;
 
   const paradox::Table& table_;
   std::span<const Value> parameters_;
   std::vector<Node> nodes_;
   std::vector<std::size_t> children_;
   std::optional<std::size_t> root_;
-  // The tool's shape, a single test or tests all joined by OR (or all by AND), runs one test
-  // at a time over a whole block without branches; the records it selects are then confirmed
-  // by the exact path.
-  std::vector<NumberTest> flat_;
-  bool flatAny_ = false;
   // For a single test or an OR of ordered comparisons (=, <, <=, >, >=), the first-byte sieve
   // that finds the candidates of a block, one screen per distinct range of first bytes; a test
   // that no stored value can satisfy has none. Then only the candidates are confirmed.
   bool screened_ = false;
   std::vector<LeadByteScreen> screens_;
-  mutable std::vector<std::uint8_t> selected_;  // the per-record flags of the flat tests
 };
 
 }  // namespace patchpav::sql
