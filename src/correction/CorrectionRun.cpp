@@ -113,7 +113,8 @@ class Run {
     return summary_;
   }
 
-  // Leaves the window usable after a failure that the run does not handle.
+  // Leaves the window usable after a failure that ends the run: a stop, or a failure of the
+  // selection that the run does not handle.
   void RestoreWindow() noexcept {
     try {
       host_.ShowProgress(false);

@@ -56,7 +56,8 @@ SQLRETURN OdbcHandle::Check(SQLRETURN ret, const std::string& what) const {
   std::string message = what;
   const std::vector<DiagnosticRecord> records = DiagnosticRecords(type_, handle_);
   if (!records.empty()) {
-    message += "\n" + DiagnosticText(records);
+    message += '\n';
+    message += DiagnosticText(records);
   } else {
     message += " (code ODBC " + std::to_string(static_cast<int>(ret)) + ")";
   }
