@@ -47,6 +47,13 @@ TProgressDlg::~TProgressDlg() {
   if (ProgressDlg == this) ProgressDlg = nullptr;
 }
 
+LRESULT TProgressDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Alt+F4 asks even a window without a close box to close. The dialog is on screen only while
+  // the run writes rows; hidden, it would leave the run going on with nothing to show for it.
+  if (message == WM_CLOSE) return 0;
+  return TForm::HandleMessage(message, wParam, lParam);
+}
+
 void TProgressDlg::FormShow() {
   // The dialog comes up in front of the main window, which stays behind it, disabled.
   if (ProgressDlg) ProgressDlg->BringToFront();

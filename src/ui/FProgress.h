@@ -9,7 +9,8 @@
 namespace patchpav {
 
 // The progress dialog of the correction run: a status line and a percentage gauge, driven
-// entirely from outside. It has no close box, so the user cannot end a run from it.
+// entirely from outside. It has no close box, and it refuses the close requests that reach it all
+// the same (Alt+F4): the run alone shows and hides it.
 class TProgressDlg : public TForm {
  public:
   explicit TProgressDlg(TComponent* owner);
@@ -28,6 +29,7 @@ class TProgressDlg : public TForm {
 
  protected:
   void FormShow() override;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 // The application-wide instance, created at start-up with the other windows.

@@ -145,6 +145,56 @@ TEST_F(ProgressDlgTest, DrivenAsTheCorrectionRunDrivesIt) {
   EXPECT_TRUE(Above(ProgressDlg->Handle(), main->Handle()));
 }
 
+// While the run writes rows, the main window is disabled and the dialog is the active window:
+// Alt+F4 reaches the dialog, and must not hide it.
+TEST_F(ProgressDlgTest, RefusesToCloseWhileTheRunWritesRows) {
+  main->Show();
+  main->SetEnabled(false);
+  ProgressDlg->SetStatus("Correction de l'enregistrement comptable n°7 (1/3)");
+  ProgressDlg->Show();
+  SetForegroundWindow(ProgressDlg->Handle());
+  SetActiveWindow(ProgressDlg->Handle());
+  Application().ProcessMessages();
+  ASSERT_TRUE(ProgressDlg->Visible());
+
+  struct Request {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  } requests[] = {
+      // Alt+F4 as the keyboard delivers it: the window's default handling turns it into SC_CLOSE.
+      {"Alt+F4", WM_SYSKEYDOWN, VK_F4, static_cast<LPARAM>(1 | (1u << 29))},
+      {"close command", WM_SYSCOMMAND, SC_CLOSE, 0},
+      {"close message", WM_CLOSE, 0, 0},
+  };
+  for (const Request& r : requests) {
+    SCOPED_TRACE(r.what);
+    PostMessageW(ProgressDlg->Handle(), r.message, r.wParam, r.lParam);
+    Application().ProcessMessages();
+    EXPECT_TRUE(ProgressDlg->Visible());
+    EXPECT_TRUE(IsWindowVisible(ProgressDlg->Handle()));
+    EXPECT_FALSE(Application().Terminated());
+  }
+  // Alt+F4 typed on the keyboard, to whatever window has the focus: the dialog.
+  INPUT keys[4] = {};
+  for (INPUT& key : keys) key.type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = VK_MENU;
+  keys[1].ki.wVk = VK_F4;
+  keys[2].ki.wVk = VK_F4;
+  keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+  keys[3].ki.wVk = VK_MENU;
+  keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(4, keys, sizeof(INPUT));
+  Application().ProcessMessages();
+  EXPECT_TRUE(ProgressDlg->Visible());
+  EXPECT_FALSE(Application().Terminated());
+
+  // The run hides it itself at the end of the sweep.
+  ProgressDlg->Hide();
+  EXPECT_FALSE(ProgressDlg->Visible());
+}
+
 TEST_F(ProgressDlgTest, DestroyingTheDialogClearsTheApplicationWideInstance) {
   Application().DestroyComponents();
   EXPECT_EQ(ProgressDlg, nullptr);
