@@ -3,12 +3,17 @@
 #include <array>
 #include <exception>
 #include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "correction/CorrectionHost.h"
 #include "correction/CorrectionJournal.h"
 #include "correction/RedistributeNegativeAmount.h"
+#include "correction/RowKey.h"
+#include "correction/WriteFailure.h"
 #include "engine/Query.h"
+#include "engine/core/Errors.h"
 
 namespace patchpav {
 
@@ -54,6 +59,8 @@ const char* const kAmountFields[7] = {"MontantSS1", "MontantSS2", "MontantSS3", 
                                       "MontantSS5", "MontantSS6", "MontantSS7"};
 const char kKeyField[] = "CPMain_ID";
 constexpr std::size_t kKeyParameter = 7;
+// How a row without a key shows in the warning, where the key would stand.
+const char kBlankKey[] = "(vide)";
 
 void SetLines(TQuery& query, const char* const* lines, std::size_t count) {
   query.Close();
@@ -102,6 +109,7 @@ class Run {
       host_.ProcessMessages();
       host_.ShowInformation(kNothingToCorrect);
     } else {
+      CheckTableWritable();
       // Sweeps until the selection made afresh is empty, or holds only rows given up.
       while (Sweep() > 0) {
         select_.Close();
@@ -116,7 +124,8 @@ class Run {
     return summary_;
   }
 
-  // Leaves the window usable after a failure that the run does not handle.
+  // Leaves the window usable after a failure that ends the run: a stop, or a failure of the
+  // selection that the run does not handle.
   void RestoreWindow() noexcept {
     try {
       host_.ShowProgress(false);
@@ -140,28 +149,51 @@ class Run {
 
  private:
   struct Row {
-    std::int64_t key;
+    std::optional<std::int64_t> key;  // none: the row cannot be told apart, it is never written
     std::string keyText;
     Amounts amounts;
     std::array<bool, 7> blank{};  // amounts that hold no value (read as 0)
+    bool sharedKey = false;       // another row of the selection has the same key: never written
   };
+
+  // What can be known before the first write: a table that cannot be written at all is said
+  // once, before any row is touched, rather than row after row.
+  void CheckTableWritable() {
+    try {
+      update_.CheckWritable();
+    } catch (const EDatabaseError& e) {
+      Stop(TableWideCause(e).value_or(StopCause::Unwritable), true, select_.RecordCount(),
+           e.what());
+    }
+  }
 
   // One pass over the current selection; gives the number of rows it handled (not skipped).
   std::size_t Sweep() {
+    selectionRows_ = select_.RecordCount();
+    settledRows_ = 0;
     std::vector<Row> rows;
+    std::map<std::int64_t, int> keyCounts;
     for (; !select_.Eof(); select_.Next()) {
       const TField key = select_.FieldByName(kKeyField);
-      Row row{key.AsInteger(), key.AsString(), {}};
+      Row row{RowKeyOf(key.AsValue()), key.AsString(), {}};
       for (std::size_t i = 0; i < 7; ++i) {
         const TField amount = select_.FieldByName(kAmountFields[i]);
         row.amounts[i] = amount.AsFloat();
         row.blank[i] = amount.IsNull();
       }
-      const auto known = history_.find(row.key);
-      if (known != history_.end() && known->second.state == RowHistory::State::GivenUp) continue;
+      if (!row.key) {
+        // Reported in the sweep that first met it; the selection keeps finding it.
+        if (keylessReported_.contains(row.keyText)) continue;
+      } else {
+        const auto known = history_.find(*row.key);
+        if (known != history_.end() && known->second.state == RowHistory::State::GivenUp) continue;
+        ++keyCounts[*row.key];
+      }
       rows.push_back(row);
     }
     if (rows.empty()) return 0;
+    // Rows that share a key: an UPDATE by that key would write both with the amounts of one.
+    for (Row& row : rows) row.sharedKey = row.key && keyCounts[*row.key] > 1;
 
     ++summary_.sweeps;
     if (summary_.sweeps > 1) {
@@ -194,48 +226,83 @@ class Run {
   }
 
   void CorrectRow(const Row& row) {
+    if (!row.key) {
+      keylessReported_.insert(row.keyText);
+      ++summary_.rowsLeft;
+      return Warn(row.keyText.empty() ? kBlankKey : row.keyText);
+    }
+    const std::int64_t key = *row.key;
+    if (row.sharedKey) {
+      history_[key] = {RowHistory::State::GivenUp, 0};
+      ++summary_.rowsLeft;
+      return Warn(row.keyText);
+    }
     for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(row.amounts[i]);
-    update_.Params(kKeyParameter).SetAsInteger(row.key);
+    update_.Params(kKeyParameter).SetAsInteger(key);
 
     const int negatives = CountNegative(row.amounts);
-    auto known = history_.find(row.key);
+    auto known = history_.find(key);
     if (known != history_.end()) {
-      // Seen before: it must have lost a negative amount since, or it never will.
+      // Seen before: it must have lost a negative amount since, or it never will. This is also
+      // where a write that raised no error but did not hold is caught.
       const bool progressed = known->second.state == RowHistory::State::Written &&
                               negatives < known->second.negativeAmounts;
-      if (!progressed) return GiveUp(row.key);
+      if (!progressed) return GiveUp(key);
     }
 
     const Redistribution r = RedistributeNegativeAmount(row.amounts);
     if (r.outcome == RedistributionOutcome::NothingNegative) {
       // The selection and the reading disagree: passed over without a word this time.
-      history_[row.key] = {RowHistory::State::PassedOver, negatives};
+      history_[key] = {RowHistory::State::PassedOver, negatives};
       return;
     }
-    if (r.outcome == RedistributionOutcome::NotFinite) return GiveUp(row.key);
+    if (r.outcome == RedistributionOutcome::NotFinite) return GiveUp(key);
 
     // Amounts the rule did not change come out as they went in, so this sets only the changed
     // parameters to new values.
     for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(r.corrected[i]);
-    const JournalRow entry = JournalEntry(row, r.corrected);
+    const JournalRow entry = JournalEntry(row, key, r.corrected);
     if (!writing_) {
       journal_.BeginWrites();
       writing_ = true;
     }
     journal_.WriteAhead(entry);
     try {
-      // An UPDATE that changes no row has not corrected it either.
-      if (update_.ExecSQL() < 1) return GiveUp(row.key);
+      // The count the server gives back is no verdict: -1 under SET NOCOUNT ON, a trigger's own
+      // count with a trigger. Only an error is a failed write; a write that did not hold is
+      // found again by the next selection, with the amounts it had.
+      update_.ExecSQL();
     } catch (const std::exception& e) {
       journal_.WriteFailed(entry, e.what());
-      return GiveUp(row.key);
+      return WriteFailed(key, e);
     }
     ++summary_.rowsWritten;
-    history_[row.key] = {RowHistory::State::Written, negatives};
+    if (CountNegative(r.corrected) == 0) ++settledRows_;
+    history_[key] = {RowHistory::State::Written, negatives};
   }
 
-  static JournalRow JournalEntry(const Row& row, const Amounts& corrected) {
-    JournalRow entry{row.key, {}, {}};
+  // A failure that every later write would meet too ends the run at once; so do the first
+  // writes of a run when they all fail. Any other failure is the row's own.
+  void WriteFailed(std::int64_t key, const std::exception& error) {
+    ++failedWrites_;
+    std::optional<StopCause> cause = TableWideCause(error);
+    if (!cause && summary_.rowsWritten == 0 && failedWrites_ >= kFailuresBeforeStop) {
+      cause = StopCause::RepeatedFailures;
+    }
+    if (cause) Stop(*cause, false, selectionRows_ - settledRows_, error.what());
+    GiveUp(key);
+  }
+
+  // Ends the run with one error box: rowsNotCorrected rows of the selection still hold a
+  // negative amount, and nothing more is written.
+  [[noreturn]] void Stop(StopCause cause, bool beforeFirstWrite, std::size_t rowsNotCorrected,
+                         const std::string& detail) {
+    throw ECorrectionStopped(StoppedRunMessage(cause, beforeFirstWrite, rowsNotCorrected, detail),
+                             rowsNotCorrected);
+  }
+
+  static JournalRow JournalEntry(const Row& row, std::int64_t key, const Amounts& corrected) {
+    JournalRow entry{key, {}, {}};
     for (std::size_t i = 0; i < 7; ++i) {
       if (!row.blank[i]) entry.before[i] = row.amounts[i];
       entry.after[i] = corrected[i];
@@ -248,8 +315,10 @@ class Run {
   void GiveUp(std::int64_t key) {
     history_[key] = {RowHistory::State::GivenUp, 0};
     ++summary_.rowsLeft;
-    host_.ShowWarning(kWriteFailed + update_.Params(kKeyParameter).AsString() + kWriteFailedEnd);
+    Warn(update_.Params(kKeyParameter).AsString());
   }
+
+  void Warn(const std::string& key) { host_.ShowWarning(kWriteFailed + key + kWriteFailedEnd); }
 
   void EndSweeping() {
     host_.SetMainWindowCursor(CorrectionHost::Cursor::Default);
@@ -273,7 +342,11 @@ class Run {
   CorrectionJournal& journal_;
   bool writing_ = false;  // the journal has begun: the backup is made
   std::map<std::int64_t, RowHistory> history_;
+  std::set<std::string> keylessReported_;  // keys as read, of rows that have none usable
   CorrectionSummary summary_;
+  int failedWrites_ = 0;
+  std::size_t selectionRows_ = 0;  // rows of the current selection
+  std::size_t settledRows_ = 0;    // rows of the current sweep written with no negative left
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace patchpav {
@@ -17,7 +19,20 @@ struct CorrectionSummary {
   int sweeps = 0;       // sweeps over a selection that held rows
   int rowsWritten = 0;  // successful UPDATEs
   int rowsLeft = 0;     // rows reported for a technician (failed write, amounts not finite,
-                        // or a row that the selection keeps finding without progress)
+                        // no usable key, or a row that the selection keeps finding without
+                        // progress)
+};
+
+// The run stopped because the table cannot be written (see Failures below): the message is the
+// one error box the user sees, naming the cause and how many rows were not corrected.
+class ECorrectionStopped : public std::runtime_error {
+ public:
+  ECorrectionStopped(const std::string& message, std::size_t rowsNotCorrected)
+      : std::runtime_error(message), rowsNotCorrected_(rowsNotCorrected) {}
+  std::size_t RowsNotCorrected() const { return rowsNotCorrected_; }
+
+ private:
+  std::size_t rowsNotCorrected_;
 };
 
 // Corrects every accounting row of CPMAIN that holds a negative amount: selects them ordered by
@@ -30,15 +45,25 @@ struct CorrectionSummary {
 // its end, so neither Execute nor Close acts while rows are written.
 //
 // The run always ends. A row is given up, and reported once with the warning for a technician,
-// when its write fails (or changes no row), when its amounts are not finite numbers, or when the
-// selection made afresh finds it again although the amounts it holds are not those the run wrote
-// (or it was passed over before because its amounts held no negative value): such a row can make no
-// progress, and every other row loses one negative amount per sweep, so the run takes at most
-// six sweeps plus one for the rows it gives up.
+// when its write raises an error of its own, when its amounts are not finite numbers, when its
+// key is blank, not an integer, or shared with another selected row (an UPDATE by that key could
+// write another row), or when the selection made afresh finds it again without the negative
+// amount it lost when written (a write that raised no error but did not hold), or it was passed
+// over before because its amounts held no negative value: such a row can make no progress, and
+// every other row loses one negative amount per sweep, so the run takes at most six sweeps plus
+// one for the rows it gives up. The count of rows an UPDATE reports is no verdict either way.
+//
+// Failures. A failure that concerns the table rather than the row (connection lost, permission
+// refused, file or database read-only, table held by another program, amounts covered by an
+// index), or the first writes of the run failing kFailuresBeforeStop times with none succeeding,
+// stops the run: nothing more is written and ECorrectionStopped carries the one box to show.
+// Before the first write the UPDATE is checked as far as the driver can tell without writing, so
+// a table known to be unwritable is said once before any row is touched.
 //
 // Failures of the selection itself (opening it, reading a field, moving to the next row) are not
-// handled here: the window is made usable again (enabled, default cursor, progress dialog and
-// animation hidden) and the error travels on to the application's general error message.
+// handled here. After them, as after a stop, the window is made usable again (enabled, default
+// cursor, progress dialog and animation hidden), Close is not pressed, and the error travels on
+// to the application's general error message.
 //
 // Each write goes to the journal first (see CorrectionJournal): the backup is made before the
 // first one, and a write whose record cannot be made is not made.

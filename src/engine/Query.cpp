@@ -112,6 +112,11 @@ std::int64_t TQuery::ExecSQL() {
   return statement_->Execute(values);
 }
 
+void TQuery::CheckWritable() {
+  Prepare();
+  statement_->CheckWritable();
+}
+
 void TQuery::RequireOpen() const {
   if (!open_) throw EDatabaseError("La requête n'est pas ouverte");
 }

@@ -75,8 +75,12 @@ class TQuery {
   void Open();
   void Close();
   bool Active() const { return open_; }
-  // Runs a statement that returns no rows; gives the number of rows it changed.
+  // Runs a statement that returns no rows; gives the number of rows it changed, or -1 when the
+  // server does not tell. A trigger can make the count another statement's: it is no verdict.
   std::int64_t ExecSQL();
+  // Checks what can be known, without writing, of whether the statement will be able to write
+  // (see PreparedStatement::CheckWritable); an EDatabaseError says why not.
+  void CheckWritable();
 
   void Next();
   bool Eof() const;

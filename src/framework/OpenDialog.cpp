@@ -2,6 +2,9 @@
 
 #include <commdlg.h>
 
+#include <cstdio>
+#include <stdexcept>
+
 #include "framework/Utf.h"
 
 namespace patchpav {
@@ -34,6 +37,13 @@ std::vector<std::wstring> SplitSelection(const std::wstring& buffer) {
   return files;
 }
 
+std::string OpenDialogFailureText(DWORD error) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%04lX", static_cast<unsigned long>(error));
+  return std::string("La boîte de dialogue d'ouverture de fichier n'a pas pu s'afficher (erreur ") +
+         code + ")";
+}
+
 bool TOpenDialog::Execute(HWND owner) {
   // Room for a multiple selection; a single name is at most MAX_PATH anyway.
   std::wstring buffer(32768, L'\0');
@@ -54,7 +64,14 @@ bool TOpenDialog::Execute(HWND owner) {
   dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING;
   if (Options.HideReadOnly) dialog.Flags |= OFN_HIDEREADONLY;
   if (Options.AllowMultiSelect) dialog.Flags |= OFN_ALLOWMULTISELECT;
-  if (!GetOpenFileNameW(&dialog)) return false;
+  if (!Show(&dialog)) {
+    // FALSE is also what a dialog that could not open returns: taking that for a cancel would
+    // have a caller that asks again loop without end, with nothing on screen.
+    if (const DWORD error = CommDlgExtendedError(); error != 0) {
+      throw std::runtime_error(OpenDialogFailureText(error));
+    }
+    return false;
+  }
 
   files_.clear();
   for (const std::wstring& file : SplitSelection(buffer)) files_.push_back(WideToUtf8(file));

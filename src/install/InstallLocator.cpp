@@ -38,6 +38,7 @@ void RecordAppPath(const std::string& fileName, const std::string& directory) {
 }
 
 // Only a chosen file ends the question: without the installation there is nothing to correct.
+// A dialog that cannot open is an error (from Localiser), not a cancel, so this never spins.
 std::string AskUntilGiven(TOpenDialog& dialog, HWND owner) {
   std::string directory;
   while (directory.empty()) {

@@ -25,12 +25,14 @@ bool FileExists(const std::string& path);
 // The installation directory, ending with a backslash, found from the registry, the default
 // directory or the user (who is asked until they choose a file). Empty only when the registry
 // entry names no directory and a file "Vardomex.exe" lies in the working directory. Errors of
-// the registry (a value of the wrong type, a refused write) go to the caller.
+// the registry (a value of the wrong type, a refused write) and a file dialog that cannot be
+// shown go to the caller.
 std::string FindInstallDir(TOpenDialog& dialog, HWND owner);
 
 // Lets the user point at fileName with the dialog. Returns the chosen file's directory (ending
-// with a backslash), recorded in the App Paths entry of fileName, or "" when cancelled. The
-// dialog gets its version-file defaults back either way.
+// with a backslash), recorded in the App Paths entry of fileName, or "" when cancelled. A dialog
+// that could not be shown is an error for the caller. The dialog gets its version-file defaults
+// back either way.
 std::string Localiser(TOpenDialog& dialog, HWND owner, const std::string& fileName,
                       const std::string& filter, const std::string& initialDir);
 

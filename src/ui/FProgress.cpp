@@ -90,6 +90,9 @@ void TProgressDlg::ShowLatest() {
 }
 
 LRESULT TProgressDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Alt+F4 asks even a window without a close box to close. The dialog is on screen only while
+  // the run writes rows; hidden, it would leave the run going on with nothing to show for it.
+  if (message == WM_CLOSE) return 0;
   if (message == WM_TIMER && wParam == kFrameTimer) {
     ShowLatest();
     return 0;

@@ -9,7 +9,8 @@
 namespace patchpav {
 
 // The progress dialog of the correction run: a status line and a percentage gauge, driven
-// entirely from outside. It has no close box, so the user cannot end a run from it.
+// entirely from outside. It has no close box, and it refuses the close requests that reach it all
+// the same (Alt+F4): the run alone shows and hides it.
 //
 // The run sets a new status and a new gauge position for every row, thousands a second, far more
 // often than a screen or a reader can follow, and each repaint costs more than the row's write.

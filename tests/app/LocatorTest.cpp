@@ -2,6 +2,7 @@
 
 #include "app/WizardFixture.h"
 #include "engine/Session.h"
+#include "framework/Utf.h"
 
 namespace patchpav::testing {
 namespace {
@@ -42,6 +43,53 @@ TEST_F(LocatorTest, MovedInstallationIsReportedAskedForUntilChosenAndRecorded) {
   EXPECT_EQ(main.OpenDialog1.Filter, "Base Klinova|vardomex.ver");
   EXPECT_EQ(main.OpenDialog1.InitialDir, "C:\\Klinova\\Base");
   EXPECT_EQ(WizardStep, 2);
+}
+
+// The system's dialog, made to fail the way a dialog that cannot open does: the real call,
+// refused by comdlg32 itself, which then answers CommDlgExtendedError with the reason. Past a
+// few failures it answers as if the user had chosen the product's executable, so that a locator
+// that keeps asking ends, and the test can say so, rather than spinning.
+int failedDialogs = 0;
+std::wstring chosenAtLast;
+BOOL WINAPI FailingOpenDialog(LPOPENFILENAMEW dialog) {
+  if (++failedDialogs > 3) {
+    chosenAtLast.copy(dialog->lpstrFile, dialog->nMaxFile - 1);
+    dialog->lpstrFile[chosenAtLast.size()] = L'\0';
+    return TRUE;
+  }
+  OPENFILENAMEW broken = *dialog;
+  broken.lStructSize = 0;
+  return GetOpenFileNameW(&broken);
+}
+
+TEST_F(LocatorTest, AFileDialogThatCannotOpenIsAnErrorNotACancel) {
+  MakeBase(BasePath(), 430, {});
+  WriteSettings(BaseText());
+  RegisterInstallation("C:\\Ailleurs\\Klinova\\");
+  DialogRobot robot;
+  robot.Answer("OK");
+  robot.Answer("OK");
+  failedDialogs = 0;
+  chosenAtLast = Utf8ToWide(InstallText() + "Vardomex.exe");
+  TMain& main = CreateWindows();
+  main.OpenDialog1.Show = FailingOpenDialog;
+  main.Show();
+
+  EXPECT_EQ(failedDialogs, 1) << "the failed dialog was taken for a cancel and opened again";
+  ASSERT_EQ(robot.Seen().size(), 2u);
+  EXPECT_EQ(robot.Seen()[0].caption, "Erreur");  // the installation has moved
+  // The application's general error message, once.
+  EXPECT_EQ(robot.Seen()[1].caption, "Patch d'ajustement des dettes des tiers payant");
+  EXPECT_EQ(robot.Seen()[1].icon, DialogIcon::Error);
+  EXPECT_EQ(robot.Seen()[1].text,
+            "La boîte de dialogue d'ouverture de fichier n'a pas pu s'afficher (erreur 0x0001).");
+  // The window shows in step 1, from where the user can still choose the base; the dialog has
+  // its defaults back.
+  EXPECT_EQ(WizardStep, 1);
+  EXPECT_TRUE(main.Visible());
+  EXPECT_EQ(RegisteredPath(), "C:\\Ailleurs\\Klinova\\");
+  EXPECT_EQ(main.OpenDialog1.FileName, "Vardomex.ver");
+  EXPECT_EQ(main.OpenDialog1.InitialDir, "C:\\Klinova\\Base");
 }
 
 TEST_F(LocatorTest, DefaultDirectoryIsProposedWhenNothingIsRegistered) {

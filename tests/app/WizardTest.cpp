@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "app/WizardFixture.h"
 #include "database/DatabaseSelection.h"
@@ -166,6 +167,49 @@ TEST_F(WizardTest, AFailingSelectionDuringTheRunLeavesTheWindowUsable) {
   EXPECT_FALSE(main.Animate1->Visible());
   EXPECT_FALSE(Application().Terminated());
   EXPECT_TRUE(main.BtFermer->Enabled());
+}
+
+TEST_F(WizardTest, ATableThatCannotBeWrittenIsSaidInOneBoxAndTheWindowStaysUsable) {
+  MakeBase(BasePath(), 430, kRowsToCorrect);
+  // A secondary index of CPMAIN on MontantSS2 (field 3), as Paradox names one, made with our own
+  // writer as a table of the index's fields whose header names field 3.
+  paradox::TableSchema index;
+  for (auto [name, type, size] : {std::tuple{"Sec Key", paradox::FieldType::Number, 8},
+                                  std::tuple{"CPMain_ID", paradox::FieldType::Long, 4},
+                                  std::tuple{"Hint", paradox::FieldType::Short, 2}}) {
+    index.fields.push_back(paradox::FieldDef{.name = name, .type = type, .size = size});
+  }
+  paradox::Table::Create(BasePath() / "CPMAIN.X03", index, {});
+  {
+    std::fstream file(BasePath() / "CPMAIN.X03", std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(0x15);
+    file.put(3);
+  }
+  const auto before = ReadAmounts(BasePath());
+  RegisterInstallation(InstallText());
+  WriteSettings(BasePath().string());
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  ASSERT_EQ(WizardStep, 2);
+
+  robot.Answer("OK");
+  Click(*main.BtExecuter);
+
+  ASSERT_EQ(robot.Seen().size(), 1u) << "one box, not one per row";
+  EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
+  EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
+  EXPECT_THAT(robot.Seen()[0].text,
+              ::testing::StartsWith("La correction n'a pas été lancée : un index secondaire de "
+                                    "la table CPMAIN couvre les montants à corriger.\rAucun des "));
+  EXPECT_TRUE(main.Enabled());
+  EXPECT_FALSE(ProgressDlg->Visible());
+  EXPECT_FALSE(Application().Terminated());
+  EXPECT_TRUE(main.BtFermer->Enabled());
+  main.DbSource.SetConnected(false);
+  const auto after = ReadAmounts(BasePath());
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].amounts, before[i].amounts);
 }
 
 TEST_F(WizardTest, UnopenableBaseStaysInStep1UntilADatabaseIsChosen) {

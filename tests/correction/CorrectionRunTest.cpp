@@ -11,9 +11,12 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "RunTestSupport.h"
 #include "correction/CorrectionHost.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"
@@ -21,6 +24,7 @@
 #include "engine/Session.h"
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
+#include "engine/drivers/paradox/TableFile.h"
 #include "engine/sql/LocalDriver.h"
 
 namespace patchpav {
@@ -28,58 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using paradox::FieldType;
-
-// Records what the run asks of its window, one line per call, in order.
-class RecordingHost : public CorrectionHost {
- public:
-  std::vector<std::string> calls;
-  std::vector<std::string> statuses;
-  std::vector<std::string> warnings;
-  std::vector<std::string> informations;
-  bool enabled = true;
-  bool progressVisible = false;
-  bool animationVisible = false;
-  bool animationPlaying = false;
-  Cursor cursor = Cursor::Default;
-  int gaugeMax = 100;
-  int gaugeProgress = 70;
-  bool closed = false;
-  // Enabled state of the main window whenever the run wrote a status line.
-  std::vector<bool> enabledAtStatus;
-
-  void EnableMainWindow(bool on) override { enabled = on, Note(on ? "enable" : "disable"); }
-  void SetMainWindowCursor(Cursor c) override {
-    cursor = c, Note(c == Cursor::Hourglass ? "hourglass" : "default cursor");
-  }
-  void PlayAnimation(bool on) override { animationPlaying = on, Note(on ? "play" : "stop"); }
-  void ShowAnimation(bool on) override {
-    animationVisible = on, Note(on ? "show animation" : "hide animation");
-  }
-  void ShowProgress(bool on) override {
-    progressVisible = on, Note(on ? "show progress" : "hide progress");
-  }
-  void SetProgressStatus(const std::string& text) override {
-    statuses.push_back(text);
-    enabledAtStatus.push_back(enabled);
-    Note("status " + text);
-  }
-  void ShowGauge(bool on) override { Note(on ? "show gauge" : "hide gauge"); }
-  void SetGaugeMax(int v) override { gaugeMax = v, Note("max " + std::to_string(v)); }
-  void SetGaugeProgress(int v) override { gaugeProgress = v, Note("gauge " + std::to_string(v)); }
-  void ShowInformation(const std::string& text) override {
-    informations.push_back(text);
-    Note("information " + text);
-  }
-  void ShowWarning(const std::string& text) override {
-    warnings.push_back(text);
-    Note("warning " + text);
-  }
-  void ProcessMessages() override { Note("pump"); }
-  void PressClose() override { closed = true, Note("close"); }
-
- private:
-  void Note(std::string call) { calls.push_back(std::move(call)); }
-};
+using testing::RecordingHost;
 
 struct Row {
   int key;
@@ -94,6 +47,47 @@ paradox::FieldDef Field(std::string name, FieldType type, int size) {
   return f;
 }
 
+// The system's files, except that the tables cannot be opened for writing (as Windows answers
+// for a read-only file or folder, or a table another program holds), or that their writes fail
+// from the nth on.
+class GuardedFiles final : public paradox::FileSystem {
+ public:
+  std::optional<paradox::FileError::Kind> refuseWriting;
+  int failWritesFrom = 0;  // 0: never
+  paradox::FileError::Kind writeFailure = paradox::FileError::Kind::InUse;
+  int writes = 0;
+
+  std::unique_ptr<paradox::TableFile> Open(const fs::path& path, paradox::OpenMode mode) override {
+    if (refuseWriting && mode != paradox::OpenMode::Read) {
+      throw paradox::FileError(*refuseWriting, "Ouverture impossible de " + path.string());
+    }
+    return std::make_unique<File>(paradox::SystemFileSystem().Open(path, mode), *this);
+  }
+
+ private:
+  class File final : public paradox::TableFile {
+   public:
+    File(std::unique_ptr<paradox::TableFile> inner, GuardedFiles& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
+    void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
+      inner_->ReadAt(offset, bytes);
+    }
+    void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
+      ++owner_.writes;
+      if (owner_.failWritesFrom > 0 && owner_.writes >= owner_.failWritesFrom) {
+        throw paradox::FileError(owner_.writeFailure, "violation de verrouillage (simulée)");
+      }
+      inner_->WriteAt(offset, bytes);
+    }
+    void Flush() override { inner_->Flush(); }
+    std::uint64_t Size() override { return inner_->Size(); }
+
+   private:
+    std::unique_ptr<paradox::TableFile> inner_;
+    GuardedFiles& owner_;
+  };
+};
+
 const char kAlias[] = "CorrectionRunBase";
 const char kFinished[] =
     "La correction de la comptabilité est terminée. Le programme va être fermé.";
@@ -106,9 +100,7 @@ std::string Warning(int key) {
 class CorrectionRunTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const fs::path config = fs::path(::testing::TempDir()) / "pp_correction_run.cfg";
-    fs::remove(config);
-    Engine::Instance().SetConfigPath(config);
+    testing::UseTestEngineConfig();
     Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
     if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
   }
@@ -121,6 +113,7 @@ class CorrectionRunTest : public ::testing::Test {
   }
   void TearDown() override {
     database_.SetConnected(false);
+    Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
@@ -203,6 +196,36 @@ class CorrectionRunTest : public ::testing::Test {
     std::ifstream in(dir_ / "CPMAIN.DB", std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
+
+  // Makes the run reach its tables through files_.
+  void UseGuardedFiles() {
+    Engine::Instance().RegisterDriver(std::make_shared<sql::LocalDriver>(files_));
+  }
+
+  // A secondary index of CPMAIN on MontantSS2 (field 3 of the table), named as Paradox names
+  // one; made with our own writer as a table of the index's fields whose header names field 3.
+  void MakeIndexOnSecondAmount() {
+    paradox::TableSchema index;
+    index.fields = {Field("Sec Key", FieldType::Number, 8), Field("CPMain_ID", FieldType::Long, 4),
+                    Field("Hint", FieldType::Short, 2)};
+    paradox::Table::Create(dir_ / "CPMAIN.X03", index, {});
+    std::fstream file(dir_ / "CPMAIN.X03", std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(0x15);
+    file.put(3);
+  }
+
+  // Runs a correction that must stop; gives the box it ends with.
+  std::string RunStopped(RecordingHost& host) {
+    try {
+      Run(host);
+      ADD_FAILURE() << "the run did not stop";
+    } catch (const ECorrectionStopped& e) {
+      return e.what();
+    }
+    return {};
+  }
+
+  GuardedFiles files_;
 
   fs::path dir_;
   TDatabase database_;
@@ -358,6 +381,78 @@ TEST_F(CorrectionRunTest, TheUpdateIsPreparedOncePerRun) {
   EXPECT_EQ(1u, update_.PrepareCount());
   EXPECT_TRUE(host.warnings.empty());
   for (const auto& [key, amounts] : Amounts()) EXPECT_EQ(7.0, amounts[0]) << key;
+}
+
+TEST_F(CorrectionRunTest, ATableThatCannotBeWrittenIsSaidOnceBeforeAnyRowIsTouched) {
+  struct Case {
+    const char* what;
+    std::optional<paradox::FileError::Kind> refuseWriting;
+    bool index;
+    std::string cause;
+  } cases[] = {
+      {"read-only file or folder", paradox::FileError::Kind::Denied, false,
+       "la table CPMAIN est en lecture seule (fichier, dossier ou base de données)"},
+      {"held by another program", paradox::FileError::Kind::InUse, false,
+       "la table CPMAIN est utilisée par un autre programme (Klinova SQL est-il ouvert sur un "
+       "poste ?)"},
+      {"amount covered by an index", std::nullopt, true,
+       "un index secondaire de la table CPMAIN couvre les montants à corriger"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    database_.SetConnected(false);
+    fs::remove(dir_ / "CPMAIN.X03");
+    fs::remove(dir_ / "CPMAIN.DB");
+    fs::remove(dir_ / "CPMAIN.PX");
+    MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}},
+                {2, {0, 0, 0, 0, 0, 0, 0}},
+                {3, {-18, 30, -5, 0, 0, 0, 0}},
+                {4, {10, -18, 5, 0, 0, 0, 0}}},
+               FieldType::Number);
+    if (c.index) MakeIndexOnSecondAmount();
+    files_.refuseWriting = c.refuseWriting;
+    UseGuardedFiles();
+    const std::string before = FileBytes();
+    RecordingHost host;
+    const std::string box = RunStopped(host);
+    EXPECT_EQ(0u, box.find("La correction n'a pas été lancée : " + c.cause +
+                           ".\rAucun des 3 enregistrements à corriger n'a été modifié."))
+        << box;
+    EXPECT_EQ(before, FileBytes());
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_EQ(1u, host.statuses.size()) << "no row was started";
+    EXPECT_TRUE(host.enabled);
+    EXPECT_FALSE(host.progressVisible);
+    EXPECT_EQ(CorrectionHost::Cursor::Default, host.cursor);
+    EXPECT_FALSE(host.closed);
+  }
+}
+
+TEST_F(CorrectionRunTest, AFileThatStopsTakingWritesStopsTheRunAtOnce) {
+  MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}},
+              {2, {25, -18, 0, 0, 0, 0, 0}},
+              {3, {25, -18, 0, 0, 0, 0, 0}},
+              {4, {25, -18, 0, 0, 0, 0, 0}}});
+  // From the second write on, another program holds a lock on the file.
+  files_.failWritesFrom = 2;
+  UseGuardedFiles();
+  RecordingHost host;
+  const std::string box = RunStopped(host);
+  EXPECT_EQ(0u, box.find("La correction a été interrompue : la table CPMAIN est utilisée par un "
+                         "autre programme (Klinova SQL est-il ouvert sur un poste ?).\r3 "
+                         "enregistrements n'ont pas été corrigés ;"))
+      << box;
+  EXPECT_NE(std::string::npos, box.find("violation de verrouillage (simulée)")) << box;
+  EXPECT_EQ(2, files_.writes) << "nothing is tried after the failure";
+  EXPECT_TRUE(host.warnings.empty());
+  EXPECT_TRUE(host.informations.empty());
+  EXPECT_FALSE(host.closed);
+  EXPECT_TRUE(host.enabled);
+  const auto amounts = Amounts();
+  EXPECT_EQ((std::vector<double>{7, 0, 0, 0, 0, 0, 0}), amounts.at(1));
+  for (int key : {2, 3, 4}) {
+    EXPECT_EQ((std::vector<double>{25, -18, 0, 0, 0, 0, 0}), amounts.at(key)) << key;
+  }
 }
 
 }  // namespace

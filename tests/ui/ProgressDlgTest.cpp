@@ -184,6 +184,43 @@ TEST_F(ProgressDlgTest, TheDialogEndsWithTheLastStateOfABurst) {
   ProgressDlg->Hide();
 }
 
+// While the run writes rows, the main window is disabled and the dialog is the active window:
+// Alt+F4 reaches the dialog, and must not hide it.
+TEST_F(ProgressDlgTest, RefusesToCloseWhileTheRunWritesRows) {
+  main->Show();
+  main->SetEnabled(false);
+  ProgressDlg->SetStatus("Correction de l'enregistrement comptable n°7 (1/3)");
+  ProgressDlg->Show();
+  SetForegroundWindow(ProgressDlg->Handle());
+  SetActiveWindow(ProgressDlg->Handle());
+  Application().ProcessMessages();
+  ASSERT_TRUE(ProgressDlg->Visible());
+
+  struct Request {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  } requests[] = {
+      // Alt+F4 as the keyboard delivers it to the active window, whose default handling turns it
+      // into SC_CLOSE. (Not typed with SendInput: tests run side by side on one desktop.)
+      {"Alt+F4", WM_SYSKEYDOWN, VK_F4, static_cast<LPARAM>(1 | (1u << 29))},
+      {"close command", WM_SYSCOMMAND, SC_CLOSE, 0},
+      {"close message", WM_CLOSE, 0, 0},
+  };
+  for (const Request& r : requests) {
+    SCOPED_TRACE(r.what);
+    PostMessageW(ProgressDlg->Handle(), r.message, r.wParam, r.lParam);
+    Application().ProcessMessages();
+    EXPECT_TRUE(ProgressDlg->Visible());
+    EXPECT_TRUE(IsWindowVisible(ProgressDlg->Handle()));
+    EXPECT_FALSE(Application().Terminated());
+  }
+  // The run hides it itself at the end of the sweep.
+  ProgressDlg->Hide();
+  EXPECT_FALSE(ProgressDlg->Visible());
+}
+
 TEST_F(ProgressDlgTest, DestroyingTheDialogClearsTheApplicationWideInstance) {
   Application().DestroyComponents();
   EXPECT_EQ(ProgressDlg, nullptr);

@@ -59,8 +59,14 @@ class PreparedStatement {
   virtual std::size_t ParameterCount() const = 0;
   // Runs a statement that returns rows.
   virtual ResultSet Open(std::span<const Value> parameters) = 0;
-  // Runs a statement that returns no rows; gives the number of rows it changed.
+  // Runs a statement that returns no rows; gives the number of rows it changed, or -1 when the
+  // server does not tell (SQL Server under SET NOCOUNT ON). A trigger may make a server report
+  // its own count instead, so the count is a hint, never a verdict on the write.
   virtual std::int64_t Execute(std::span<const Value> parameters) = 0;
+  // Checks, without writing, what can be known before a statement that writes runs: a local
+  // table is opened for writing and the fields it assigns are checked against its indexes. A
+  // server tells only by refusing the write itself, so its drivers check nothing here.
+  virtual void CheckWritable() {}
 };
 
 class DriverConnection {

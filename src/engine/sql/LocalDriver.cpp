@@ -36,8 +36,8 @@ std::optional<int> LanguageDriverCodePage(const std::string& name) {
 }
 
 LocalConnection::LocalConnection(const std::filesystem::path& directory,
-                                 std::optional<int> defaultCodePage)
-    : catalog_(std::make_shared<TableCatalog>(directory, defaultCodePage)) {}
+                                 std::optional<int> defaultCodePage, paradox::FileSystem& files)
+    : catalog_(std::make_shared<TableCatalog>(directory, defaultCodePage, files)) {}
 
 std::unique_ptr<PreparedStatement> LocalConnection::Prepare(const std::string& sql) {
   return PrepareLocalStatement(catalog_, sql);
@@ -51,6 +51,8 @@ std::vector<std::filesystem::path> LocalConnection::CopyTableFiles(
   catalog_->ForWriting(*entry);
   return paradox::CopyTableFiles(entry->file, folder, paradox::SystemFileSystem());
 }
+
+LocalDriver::LocalDriver() : files_(paradox::SystemFileSystem()) {}
 
 DriverParams LocalDriver::DefaultParams() const {
   return {{"PATH", ""}, {"DEFAULT DRIVER", "PARADOX"}, {"ENABLE BCD", "FALSE"}, {"LANGDRIVER", ""}};
@@ -71,7 +73,7 @@ std::unique_ptr<DriverConnection> LocalDriver::Connect(const DriverParams& param
   if (!std::filesystem::is_directory(directory, error)) {
     throw EDatabaseError("Répertoire de base de données introuvable : " + path);
   }
-  return std::make_unique<LocalConnection>(directory, codePage);
+  return std::make_unique<LocalConnection>(directory, codePage, files_);
 }
 
 }  // namespace patchpav::sql

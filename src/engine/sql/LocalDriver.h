@@ -21,7 +21,8 @@ namespace patchpav::sql {
 // once per connection, not once per statement.
 class LocalConnection : public DriverConnection {
  public:
-  LocalConnection(const std::filesystem::path& directory, std::optional<int> defaultCodePage);
+  LocalConnection(const std::filesystem::path& directory, std::optional<int> defaultCodePage,
+                  paradox::FileSystem& files);
   std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) override;
   std::vector<std::filesystem::path> CopyTableFiles(const std::string& table,
                                                     const std::filesystem::path& folder) override;
@@ -32,9 +33,17 @@ class LocalConnection : public DriverConnection {
 
 class LocalDriver : public Driver {
  public:
+  LocalDriver();
+  // Tables reached through another file system (tests make it refuse or fail), which must
+  // outlive every connection of the driver.
+  explicit LocalDriver(paradox::FileSystem& files) : files_(files) {}
+
   std::string Type() const override { return "STANDARD"; }
   DriverParams DefaultParams() const override;
   std::unique_ptr<DriverConnection> Connect(const DriverParams& params) override;
+
+ private:
+  paradox::FileSystem& files_;
 };
 
 // The code page of a language driver name, as tables name their own (paradox/LanguageDriver.h):

@@ -130,6 +130,13 @@ std::int64_t LocalUpdate::Execute(std::span<const Value> parameters) {
   return 1;
 }
 
+void LocalUpdate::CheckWritable() {
+  std::vector<int> fields;
+  for (const Assignment& assignment : update_.assignments)
+    fields.push_back(assignment.column.field);
+  catalog_->ForWriting(*table_).CheckWritable(fields);
+}
+
 std::int64_t LocalUpdate::UpdateByScan(paradox::Table& table, std::span<const Value> parameters,
                                        std::span<const paradox::Table::FieldChange> changes) {
   const RecordFilter filter(update_.where, parameters, table);

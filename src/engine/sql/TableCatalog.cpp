@@ -30,8 +30,9 @@ bool SameFields(const paradox::TableSchema& a, const paradox::TableSchema& b) {
 
 }  // namespace
 
-TableCatalog::TableCatalog(std::filesystem::path directory, std::optional<int> defaultCodePage)
-    : directory_(std::move(directory)), defaultCodePage_(defaultCodePage) {}
+TableCatalog::TableCatalog(std::filesystem::path directory, std::optional<int> defaultCodePage,
+                           paradox::FileSystem& files)
+    : directory_(std::move(directory)), defaultCodePage_(defaultCodePage), files_(files) {}
 
 std::filesystem::path TableCatalog::Locate(std::string_view name) const {
   const auto unknown = [&] { return EDatabaseError("Table inconnue : " + std::string(name)); };
@@ -77,8 +78,8 @@ void TableCatalog::OpenEntry(Entry& entry, Table::Access access) {
   // The file is closed before it is opened again: on Windows our own read-only handle would
   // otherwise stand in the way of the write access.
   entry.table.reset();
-  entry.table = defaultCodePage_ ? Table::Open(entry.file, access, *defaultCodePage_)
-                                 : Table::Open(entry.file, access);
+  entry.table =
+      Table::Open(entry.file, access, defaultCodePage_.value_or(paradox::kDefaultCodePage), files_);
   entry.access = access;
   if (!entry.schema.fields.empty() && !SameFields(entry.schema, entry.table->Schema())) {
     entry.table.reset();

@@ -30,7 +30,9 @@ class TableCatalog {
   };
 
   // defaultCodePage: for tables whose header names none; nullopt keeps the table layer's own.
-  TableCatalog(std::filesystem::path directory, std::optional<int> defaultCodePage);
+  // files: the file system the tables are reached through, which must outlive the catalog.
+  TableCatalog(std::filesystem::path directory, std::optional<int> defaultCodePage,
+               paradox::FileSystem& files);
 
   // The table a statement names: "CPMain", "CPMAIN", "cpmain.db" all name CPMAIN.DB of the
   // directory. An unknown name is an EDatabaseError "Table inconnue : <name>".
@@ -45,6 +47,7 @@ class TableCatalog {
 
   std::filesystem::path directory_;
   std::optional<int> defaultCodePage_;
+  paradox::FileSystem& files_;
   std::map<std::string, std::shared_ptr<Entry>> entries_;  // by upper-case file name
 };
 

@@ -148,14 +148,22 @@ TEST(UpdateTest, RefusalsWriteNothing) {
     testing::WriteFileBytes(dir / "cpmain.xg0", bytes);
   }
   const auto before = FileBytes(file);
+  // The fault tells a caller which refusals every record of the table would meet alike.
   struct Case {
     const char* what;
     Table::Access access;
     std::vector<Table::FieldChange> changes;
+    DatabaseFault fault = DatabaseFault::Unspecified;
   } cases[] = {
       {"key field", Table::Access::ReadWrite, {{1, Value::Float(1)}, {0, Value::Integer(5)}}},
-      {"indexed field", Table::Access::ReadWrite, {{1, Value::Float(1)}, {4, Value::Float(0)}}},
-      {"field of a composite index", Table::Access::ReadWrite, {{6, Value::Float(0)}}},
+      {"indexed field",
+       Table::Access::ReadWrite,
+       {{1, Value::Float(1)}, {4, Value::Float(0)}},
+       DatabaseFault::IndexedField},
+      {"field of a composite index",
+       Table::Access::ReadWrite,
+       {{6, Value::Float(0)}},
+       DatabaseFault::IndexedField},
       {"read only", Table::Access::ReadOnly, {{1, Value::Float(1)}}},
       {"text too long",
        Table::Access::ReadWrite,
@@ -177,6 +185,12 @@ TEST(UpdateTest, RefusalsWriteNothing) {
       ADD_FAILURE() << "accepted";
     } catch (const EDatabaseError& e) {
       EXPECT_THAT(e.what(), ::testing::HasSubstr("CPMAIN"));
+      EXPECT_EQ(e.Fault(), c.fault);
+    }
+    if (c.fault == DatabaseFault::IndexedField) {
+      std::vector<int> fields;
+      for (const Table::FieldChange& change : c.changes) fields.push_back(change.field);
+      EXPECT_THROW(table->CheckWritable(fields), EDatabaseError) << "said before any write";
     }
     const RecordLocator nowhere{where->block, 60000};
     const std::vector<Table::FieldChange> fine = {{1, Value::Float(1)}};

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/core/Errors.h"
+#include "engine/drivers/odbc/DiagnosticFault.h"
 #include "engine/drivers/odbc/WideText.h"
 
 namespace patchpav::odbc {
@@ -53,17 +54,34 @@ void OdbcHandle::Release() noexcept {
 SQLRETURN OdbcHandle::Check(SQLRETURN ret, const std::string& what) const {
   if (Succeeded(ret)) return ret;
   std::string message = what;
-  const std::string diagnostics = Diagnostics(type_, handle_);
-  if (!diagnostics.empty()) {
-    message += "\n" + diagnostics;
+  const std::vector<DiagnosticRecord> records = DiagnosticRecords(type_, handle_);
+  if (!records.empty()) {
+    message += '\n';
+    message += DiagnosticText(records);
   } else {
     message += " (code ODBC " + std::to_string(static_cast<int>(ret)) + ")";
   }
-  throw EDatabaseError(message);
+  throw EDatabaseError(message, FaultOf(records));
+}
+
+std::string DiagnosticText(const std::vector<DiagnosticRecord>& records) {
+  std::string text;
+  for (const DiagnosticRecord& record : records) {
+    if (!text.empty()) text += "\n";
+    text += '[';
+    text += record.state;
+    text += "] ";
+    text += record.message;
+  }
+  return text;
 }
 
 std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
-  std::string text;
+  return DiagnosticText(DiagnosticRecords(type, handle));
+}
+
+std::vector<DiagnosticRecord> DiagnosticRecords(SQLSMALLINT type, SQLHANDLE handle) {
+  std::vector<DiagnosticRecord> records;
   // Drivers keep a handful of records; the bound stops a driver that never says SQL_NO_DATA.
   for (SQLSMALLINT record = 1; record <= 16; ++record) {
     SQLWCHAR state[6] = {};
@@ -76,13 +94,9 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
                          static_cast<SQLSMALLINT>(message.size()), &length);
     if (!Succeeded(ret)) break;
     message.resize(std::min<std::size_t>(static_cast<std::size_t>(length), message.size() - 1));
-    if (!text.empty()) text += "\n";
-    text += '[';
-    text += ToUtf8(state, 5);
-    text += "] ";
-    text += ToUtf8(message);
+    records.push_back({ToUtf8(state, 5), nativeError, ToUtf8(message)});
   }
-  return text;
+  return records;
 }
 
 }  // namespace patchpav::odbc

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/drivers/odbc/OdbcApi.h"
 
@@ -39,8 +40,20 @@ class OdbcHandle {
   bool connected_ = false;
 };
 
-// The diagnostic records of a handle, each as "[STATE] message", joined by line breaks; empty
-// when the driver left none.
+// One diagnostic record that a driver left on a handle.
+struct DiagnosticRecord {
+  std::string state;  // the five characters of the SQLSTATE
+  SQLINTEGER nativeError = 0;
+  std::string message;
+};
+
+// The diagnostic records of a handle, in the driver's order.
+std::vector<DiagnosticRecord> DiagnosticRecords(SQLSMALLINT type, SQLHANDLE handle);
+
+// The records each as "[STATE] message", joined by line breaks; empty when there are none.
+std::string DiagnosticText(const std::vector<DiagnosticRecord>& records);
+
+// The diagnostic records of a handle as text (DiagnosticText of DiagnosticRecords).
 std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle);
 
 }  // namespace patchpav::odbc

@@ -49,7 +49,10 @@ OdbcStatement::~OdbcStatement() {
 
 std::shared_ptr<OdbcLink> OdbcStatement::Link() const {
   std::shared_ptr<OdbcLink> link = link_.lock();
-  if (!link) throw EDatabaseError("La connexion à la base de données est fermée");
+  if (!link) {
+    throw EDatabaseError("La connexion à la base de données est fermée",
+                         DatabaseFault::ConnectionLost);
+  }
   return link;
 }
 
@@ -129,6 +132,7 @@ ResultSet OdbcStatement::Open(std::span<const Value> parameters) {
 
 std::int64_t OdbcStatement::Execute(std::span<const Value> parameters) {
   const std::shared_ptr<OdbcLink> link = Link();
+  // SQL_NO_DATA: a searched UPDATE or DELETE that matched no row.
   if (!Run(parameters)) return 0;
   SQLLEN count = 0;
   const SQLRETURN ret = SQLRowCount(statement_.Get(), &count);
@@ -141,7 +145,8 @@ std::int64_t OdbcStatement::Execute(std::span<const Value> parameters) {
   }
   if (returnsRows_) CloseCursor();
   statement_.Check(ret, "Nombre de lignes modifiées inconnu");
-  return count < 0 ? 0 : static_cast<std::int64_t>(count);
+  // -1 is the driver's "unknown" (SQL Server under SET NOCOUNT ON), not "none": it stays -1.
+  return count < 0 ? -1 : static_cast<std::int64_t>(count);
 }
 
 ResultSet OdbcStatement::FetchAll() {

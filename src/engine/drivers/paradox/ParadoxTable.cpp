@@ -98,6 +98,7 @@ class ParadoxTable final : public Table {
 
   std::optional<RecordLocator> FindByKey(std::span<const Value> key) override;
   void Update(RecordLocator where, std::span<const FieldChange> changes) override;
+  void CheckWritable(std::span<const int> fields) const override;
 
   void CheckChain() const override {
     BlockView view;
@@ -457,9 +458,28 @@ std::optional<RecordLocator> ParadoxTable::FindByKey(std::span<const Value> key)
   return found->second;
 }
 
-void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> changes) {
+void ParadoxTable::CheckWritable(std::span<const int> fields) const {
   if (access_ != Access::ReadWrite) {
     throw EDatabaseError("La table " + name_ + " est ouverte en lecture seule");
+  }
+  for (const int field : fields) {
+    const FieldDef& f = FieldAt(field);
+    if (field < schema_.keyFieldCount) {
+      throw EDatabaseError(Prefix() + "le champ " + f.name +
+                           " fait partie de la clé primaire et ne peut pas être modifié");
+    }
+    if (const std::optional<std::string> why = covered_.Refusal(field + 1)) {
+      throw EDatabaseError(Prefix() + "le champ " + f.name + " ne peut pas être modifié : " + *why,
+                           DatabaseFault::IndexedField);
+    }
+  }
+}
+
+void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> changes) {
+  {
+    std::vector<int> fields;
+    for (const FieldChange& change : changes) fields.push_back(change.field);
+    CheckWritable(fields);
   }
   CheckChain();
   if (where.block == 0 || where.block > header_.fileBlocks || slots_[where.block] <= where.slot) {
@@ -473,13 +493,6 @@ void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> chan
   int hi = 0;
   for (const FieldChange& change : changes) {
     const FieldDef& f = FieldAt(change.field);
-    if (change.field < schema_.keyFieldCount) {
-      throw EDatabaseError(Prefix() + "le champ " + f.name +
-                           " fait partie de la clé primaire et ne peut pas être modifié");
-    }
-    if (const std::optional<std::string> why = covered_.Refusal(change.field + 1)) {
-      throw EDatabaseError(Prefix() + "le champ " + f.name + " ne peut pas être modifié : " + *why);
-    }
     try {
       EncodeField(change.value, f, schema_.codePage, record.data() + f.offset);
     } catch (const EDatabaseError& e) {
@@ -506,7 +519,8 @@ void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> chan
     file_->Flush();
   } catch (const FileError& e) {
     windowBlocks_ = 0;  // what is on disk is no longer known
-    throw EDatabaseError("Écriture impossible dans la table " + name_ + " : " + e.what());
+    throw EDatabaseError("Écriture impossible dans la table " + name_ + " : " + e.what(),
+                         FaultOf(e));
   }
   if (windowBlocks_ != 0 && where.block >= windowFirst_ &&
       where.block < windowFirst_ + windowBlocks_) {
@@ -533,12 +547,19 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& file, Access acc
   } catch (const FileError& e) {
     switch (e.GetKind()) {
       case FileError::Kind::InUse:
-        throw EDatabaseError("La table " + name +
-                             " est en cours d'utilisation (in use) par un autre programme");
+        throw EDatabaseError(
+            "La table " + name + " est en cours d'utilisation (in use) par un autre programme",
+            DatabaseFault::InUse);
       case FileError::Kind::NotFound:
         throw EDatabaseError("La table " + name + " est introuvable");
+      case FileError::Kind::Denied:
+        throw EDatabaseError(
+            "La table " + name + " ne peut pas être ouverte " +
+                (access == Access::ReadWrite ? "en écriture" : "en lecture") +
+                " (fichier ou dossier en lecture seule, ou accès refusé) : " + e.what(),
+            DatabaseFault::ReadOnly);
       default:
-        throw EDatabaseError("Impossible d'ouvrir la table " + name + " : " + e.what());
+        throw EDatabaseError("Impossible d'ouvrir la table " + name + " : " + e.what(), FaultOf(e));
     }
   }
   return std::make_unique<ParadoxTable>(std::move(handle), name, access, defaultCodePage, file,

@@ -71,6 +71,9 @@ struct RecordView {
   RecordLocator where;
 };
 
+// The code page of text fields when neither the header nor the caller names one.
+inline constexpr int kDefaultCodePage = 1252;
+
 class Table {
  public:
   enum class Access { ReadOnly, ReadWrite };
@@ -87,7 +90,7 @@ class Table {
   // before it uses it, and CheckChain checks it at once. So a damaged chain is refused before
   // anything is written, and at the latest by the end of the first scan.
   static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
-                                     int defaultCodePage = 1252);
+                                     int defaultCodePage = kDefaultCodePage);
   // The same through another file system (tests make its reads and writes fail), which must
   // outlive the table: the .MB file is opened through it when a value first needs it.
   static std::unique_ptr<Table> Open(const std::filesystem::path& file, Access access,
@@ -162,6 +165,10 @@ class Table {
     Value value;
   };
   virtual void Update(RecordLocator where, std::span<const FieldChange> changes) = 0;
+  // Refuses, as Update would and without writing, a change of these fields (0-based): a table
+  // opened ReadOnly, a key field, a field covered by a secondary index (the error's fault says
+  // which: DatabaseFault::IndexedField for the index).
+  virtual void CheckWritable(std::span<const int> fields) const = 0;
 
  protected:
   struct BlockView {

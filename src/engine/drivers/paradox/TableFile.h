@@ -12,18 +12,35 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/core/Errors.h"
+
 namespace patchpav::paradox {
 
 // A failure of the file system. InUse: another program holds the file in a way that excludes us.
+// Denied: the system refuses the access asked for (a read-only file, folder or medium, or no
+// right to it).
 class FileError : public std::runtime_error {
  public:
-  enum class Kind { Other, NotFound, InUse, Exists };
+  enum class Kind { Other, NotFound, InUse, Exists, Denied };
   FileError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
   Kind GetKind() const { return kind_; }
 
  private:
   Kind kind_;
 };
+
+// What a failure of a table's file tells the caller of the engine: whether it concerns the file
+// as a whole (every later write would fail the same way).
+inline DatabaseFault FaultOf(const FileError& error) {
+  switch (error.GetKind()) {
+    case FileError::Kind::InUse:
+      return DatabaseFault::InUse;
+    case FileError::Kind::Denied:
+      return DatabaseFault::ReadOnly;
+    default:
+      return DatabaseFault::Unspecified;
+  }
+}
 
 class TableFile {
  public:

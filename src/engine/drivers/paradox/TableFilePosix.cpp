@@ -31,6 +31,10 @@ FileError::Kind KindOf(int error) {
       return FileError::Kind::Exists;
     case EWOULDBLOCK:
       return FileError::Kind::InUse;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FileError::Kind::Denied;
     default:
       return FileError::Kind::Other;
   }

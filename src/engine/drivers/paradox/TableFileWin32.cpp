@@ -28,6 +28,9 @@ FileError::Kind KindOf(DWORD error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
       return FileError::Kind::InUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return FileError::Kind::Denied;
     default:
       return FileError::Kind::Other;
   }
