@@ -15,8 +15,8 @@ file(WRITE ${CMAKE_BINARY_DIR}/manifest.rc
 set(PATCHPAV_MANIFEST_RC ${CMAKE_BINARY_DIR}/manifest.rc)
 
 # Some hosts (sandboxed kernels) cannot execute the 32-bit Wine loader at all; there the Windows
-# tests run from the 64-bit test bed instead, and this build only makes the executable and checks
-# it from the host side.
+# tests run from the 64-bit test bed instead. This build still compiles every test program, so a
+# compile error shows on every host, and runs only the checks made from the host side.
 if(PATCHPAV_WINE_ARCH STREQUAL "win32")
   execute_process(COMMAND /usr/lib/wine/wine --version RESULT_VARIABLE wine_result
                   OUTPUT_QUIET ERROR_QUIET TIMEOUT 30)
@@ -28,7 +28,7 @@ if(wine_result EQUAL 0)
   set(PATCHPAV_WINE_RUNS ON)
 else()
   set(PATCHPAV_WINE_RUNS OFF)
-  message(STATUS "Wine cannot run ${PATCHPAV_WINE_ARCH} programs here: Windows tests not built")
+  message(STATUS "Wine cannot run ${PATCHPAV_WINE_ARCH} programs here: test programs built, not run")
 endif()
 
 set(PATCHPAV_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)

@@ -100,10 +100,12 @@ Amounts RandomRow(std::mt19937_64& rng) {
                                     7.5, 1e-300, -1e-300, 12.34, -0.01, 100, 3,   -3,   8};
   std::uniform_int_distribution<int> pick(0, std::size(kPalette) - 1);
   std::uniform_int_distribution<int> kind(0, 3);
-  std::uniform_real_distribution<double> money(-60, 120);
+  // Whole cents from an integer draw: a real-valued draw would convert 64-bit unsigned integers,
+  // which the 32-bit build can only do on the x87 unit.
+  std::uniform_int_distribution<int> cents(-6000, 12000);
   Amounts row;
   for (double& v : row) {
-    v = kind(rng) == 0 ? std::round(money(rng) * 100) / 100 : kPalette[pick(rng)];
+    v = kind(rng) == 0 ? static_cast<double>(cents(rng)) / 100 : kPalette[pick(rng)];
   }
   // Sometimes make an amount exactly equal to the first negative's remainder.
   for (int i = 0; i < 7; ++i) {
