@@ -13,6 +13,7 @@
 
 #include "correction/CorrectionHost.h"
 #include "correction/CorrectionRun.h"
+#include "correction/RunTestSupport.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
@@ -30,29 +31,12 @@ namespace fs = std::filesystem;
 using paradox::FieldDef;
 using paradox::FieldType;
 using paradox::Table;
+using testing::RecordingHost;
+using testing::UseTestEngineConfig;
 
 const char kAlias[] = "CpMainShapeBase";
 const char kFinished[] =
     "La correction de la comptabilité est terminée. Le programme va être fermé.";
-
-class QuietHost : public CorrectionHost {
- public:
-  std::vector<std::string> informations;
-  std::vector<std::string> warnings;
-  void EnableMainWindow(bool) override {}
-  void SetMainWindowCursor(Cursor) override {}
-  void PlayAnimation(bool) override {}
-  void ShowAnimation(bool) override {}
-  void ShowProgress(bool) override {}
-  void SetProgressStatus(const std::string&) override {}
-  void ShowGauge(bool) override {}
-  void SetGaugeMax(int) override {}
-  void SetGaugeProgress(int) override {}
-  void ShowInformation(const std::string& text) override { informations.push_back(text); }
-  void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-  void ProcessMessages() override {}
-  void PressClose() override {}
-};
 
 std::string FileBytes(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -85,12 +69,7 @@ FieldDef Field(std::string name, FieldType type, int size = 0, int decimals = 0)
 class CpMainShapeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    // The engine may be running already for the other suite of this program.
-    if (!Engine::Instance().Initialised()) {
-      const fs::path config = fs::path(::testing::TempDir()) / "pp_cpmain_shape.cfg";
-      fs::remove(config);
-      Engine::Instance().SetConfigPath(config);
-    }
+    UseTestEngineConfig();
     Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
     if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
   }
@@ -106,7 +85,7 @@ class CpMainShapeTest : public ::testing::Test {
     fs::remove_all(dir_, ignored);
   }
 
-  CorrectionSummary Run(QuietHost& host) {
+  CorrectionSummary Run(RecordingHost& host) {
     database_.SetDatabaseName(kAlias);
     database_.Params().Clear();
     database_.Params().Add("PATH=" + dir_.string());
@@ -143,7 +122,7 @@ class CpMainShapeTest : public ::testing::Test {
       if (fs::exists(dir_ / name)) others[name] = FileBytes(dir_ / name);
     }
 
-    QuietHost host;
+    RecordingHost host;
     const CorrectionSummary summary = Run(host);
     EXPECT_EQ(host.warnings, std::vector<std::string>{});
     EXPECT_EQ(host.informations, std::vector<std::string>{kFinished});
