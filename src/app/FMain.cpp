@@ -3,7 +3,6 @@
 #include "app/AppResources.h"
 #include "app/BackupLocation.h"
 #include "correction/CorrectionRun.h"
-#include "database/ConnectionState.h"
 #include "database/DatabaseSelection.h"
 #include "framework/Application.h"
 
@@ -273,7 +272,7 @@ void TMain::BtFermerClick() {
 }
 
 void TMain::BtExecuterClick() {
-  BackupJournal journal(CorrectionBackupPlan(DbSource, ParadoxMode));
+  BackupJournal journal(CorrectionBackupPlan(DbSource, Connection.ParadoxMode));
   RunCorrection(QCPMain, QUpdateCPMain, *this, journal);
 }
 

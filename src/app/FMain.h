@@ -3,6 +3,7 @@
 #include <string>
 
 #include "correction/CorrectionHost.h"
+#include "database/ConnectionProfile.h"
 #include "engine/Database.h"
 #include "engine/Query.h"
 #include "framework/Animate.h"
@@ -21,12 +22,6 @@
 namespace patchpav {
 
 inline constexpr const char* kApplicationTitle = "Patch d'ajustement des dettes des tiers payant";
-
-// The wizard's state, shared by the window's handlers for the whole run.
-inline int WizardStep = 0;
-inline int LastStep = 2;
-inline std::string InstallDir;       // ends with a backslash once found
-inline std::string DatabaseVersion;  // as shown to the user, e.g. "4,3"
 
 // The wizard window: three steps, entered by nested calls rather than by returning to the
 // message loop.
@@ -72,6 +67,13 @@ class TMain : public TForm, public CorrectionHost {
   TQuery QCPMain;
   TQuery QUpdateCPMain;
   TQuery Query2;
+
+  // The wizard's state, shared by the window's handlers for the whole run.
+  int WizardStep = 0;
+  int LastStep = 2;
+  std::string InstallDir;       // ends with a backslash once found
+  std::string DatabaseVersion;  // as shown to the user, e.g. "4,3"
+  ConnectionState Connection;   // what the last connection profile decided
 
   // Handlers, bound to their components' clicks and to the window's events.
   void BtExecuterClick();

@@ -3,7 +3,6 @@
 
 #include "app/FMain.h"
 #include "database/ConnectionProfile.h"
-#include "database/ConnectionState.h"
 #include "database/DatabaseSelection.h"
 #include "database/ProfileFiles.h"
 #include "engine/Session.h"
@@ -50,8 +49,10 @@ void TMain::SbRechercherSourceClick() {
   }
   if (DbSource.Connected()) DbSource.SetConnected(false);
   SetStatus("Initialisation de la base de données...", true);
-  if (!OpenDatabaseProfile({LSource->Caption(), ExecutableDirectory()}, DbSource,
-                           EngineSession())) {
+  const ProfileResult profile = OpenDatabaseProfile({LSource->Caption(), ExecutableDirectory()},
+                                                    Connection, DbSource, EngineSession());
+  Connection = profile.state;
+  if (!profile.configured) {
     SelectionFailed(true);
     return;
   }
@@ -69,9 +70,9 @@ void TMain::SbRechercherSourceClick() {
     return;
   }
 
-  QCPMain.SetDatabaseName(ConnectionName);
-  QUpdateCPMain.SetDatabaseName(ConnectionName);
-  Query2.SetDatabaseName(ConnectionName);
+  QCPMain.SetDatabaseName(Connection.ConnectionName);
+  QUpdateCPMain.SetDatabaseName(Connection.ConnectionName);
+  Query2.SetDatabaseName(Connection.ConnectionName);
   Query2.Close();
   Query2.SQL().Clear();
   Query2.SQL().Add(kVersionQuery);

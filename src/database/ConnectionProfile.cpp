@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "database/BDEProcs.h"
-#include "database/ConnectionState.h"
 #include "database/ProfileFiles.h"
 #include "engine/Database.h"
 #include "engine/Session.h"
@@ -87,40 +86,44 @@ bool ConfigureSqlServer(const IniFile& versionFile, TDatabase& connection, TSess
 
 }  // namespace
 
-bool ConfigureConnection(const IniFile& versionFile, const ProfilePlaces& places,
+bool ConfigureConnection(const IniFile& versionFile, const ProfilePlaces& places, bool& paradoxMode,
                          TDatabase& connection, TSession& session) {
   switch (versionFile.ReadInteger(kSection, "DBType", kDecideByTables)) {
     case kDecideByTables:
-      ParadoxMode = IsParadoxBase(ExtractFilePath(versionFile.FileName()));
+      paradoxMode = IsParadoxBase(ExtractFilePath(versionFile.FileName()));
       break;
     case kSqlServer:
-      ParadoxMode = false;
+      paradoxMode = false;
       break;
     case kParadox:
-      ParadoxMode = true;
+      paradoxMode = true;
       break;
     default:  // an unknown kind: the base is taken to be of the same kind as the last one
       break;
   }
   connection.Params().Clear();
-  if (ParadoxMode) {
+  if (paradoxMode) {
     ConfigureParadox(versionFile, places, connection, session);
     return true;
   }
   return ConfigureSqlServer(versionFile, connection, session);
 }
 
-bool OpenDatabaseProfile(const ProfilePlaces& places, TDatabase& connection, TSession& session) {
+ProfileResult OpenDatabaseProfile(const ProfilePlaces& places, const ConnectionState& previous,
+                                  TDatabase& connection, TSession& session) {
+  ProfileResult result{.configured = false, .state = previous};
   try {
     const IniFile versionFile(places.baseDirectory + "VARDOMEX.VER");
-    if (!ConfigureConnection(versionFile, places, connection, session)) return false;
-    ConnectionName = connection.DatabaseName();
-    return true;
+    if (!ConfigureConnection(versionFile, places, result.state.ParadoxMode, connection, session)) {
+      return result;
+    }
+    result.state.ConnectionName = connection.DatabaseName();
+    result.configured = true;
   } catch (...) {
-    // The selection that called us reacts to false by asking for another base; the reason is
+    // The selection that called us reacts to a failure by asking for another base; the reason is
     // not something the user could act on here.
-    return false;
   }
+  return result;
 }
 
 }  // namespace patchpav

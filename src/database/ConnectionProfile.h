@@ -21,18 +21,36 @@ struct ProfilePlaces {
   std::string executableDirectory;
 };
 
-// Reads the version file of places.baseDirectory and configures the connection from it. True
-// when the connection is ready to be opened; ConnectionName then holds its DatabaseName. Every
-// error is swallowed: the result is false, nothing is shown, ConnectionName keeps its value, and
-// whatever was done before the error (lock files deleted, aliases defined, engine settings
-// written, connection names set) stays done.
-bool OpenDatabaseProfile(const ProfilePlaces& places, TDatabase& connection, TSession& session);
+// What the profiles of a run have decided so far; each profile starts from the last one's.
+// ParadoxMode: the kind of the last configured base, false until a profile says otherwise; a
+// version file with an unknown DBType keeps it. ConnectionName: the connection's DatabaseName
+// after the last successful profile, the name under which the queries reach the connection;
+// empty until then, and a failed profile leaves it as it was.
+struct ConnectionState {
+  bool ParadoxMode = false;
+  std::string ConnectionName;
+};
 
-// The working step: sets ParadoxMode from DBType, clears the connection's parameter lines, then
-// configures the Paradox or the SQL Server mode. False when an SQL Server profile names neither
-// a server and database nor an alias. Errors (an open connection refusing a change, an engine
-// error, a failed settings repair) go to the caller.
-bool ConfigureConnection(const IniFile& versionFile, const ProfilePlaces& places,
+struct ProfileResult {
+  bool configured = false;  // the connection is ready to be opened
+  ConnectionState state;    // what the next profile starts from, whether this one failed or not
+};
+
+// Reads the version file of places.baseDirectory and configures the connection from it, starting
+// from the state that the previous profile left. Configured when the connection is ready to be
+// opened; ConnectionName then holds its DatabaseName. Every error is swallowed: the result is not
+// configured, nothing is shown, ConnectionName keeps its value, the mode is what DBType decided
+// before the error, and whatever was done before the error (lock files deleted, aliases defined,
+// engine settings written, connection names set) stays done.
+ProfileResult OpenDatabaseProfile(const ProfilePlaces& places, const ConnectionState& previous,
+                                  TDatabase& connection, TSession& session);
+
+// The working step: sets paradoxMode from DBType (an unknown DBType leaves it as it is), clears
+// the connection's parameter lines, then configures the Paradox or the SQL Server mode. False
+// when an SQL Server profile names neither a server and database nor an alias. Errors (an open
+// connection refusing a change, an engine error, a failed settings repair) go to the caller,
+// with paradoxMode already set.
+bool ConfigureConnection(const IniFile& versionFile, const ProfilePlaces& places, bool& paradoxMode,
                          TDatabase& connection, TSession& session);
 
 }  // namespace patchpav

@@ -33,7 +33,7 @@ class KeyboardTest : public WizardTest {
     TMain& main = CreateWindows();
     main.Show();
     EXPECT_TRUE(robot.Seen().empty());
-    EXPECT_EQ(WizardStep, 2);
+    EXPECT_EQ(main.WizardStep, 2);
     EXPECT_TRUE(BringToForeground(main.Handle()));
     return main;
   }
@@ -108,7 +108,7 @@ TEST_F(KeyboardTest, InStep1TheKeyboardChoosesTheBaseOrCloses) {
     robot.AnswerFile(good.Text() + "VARDOMEX.VER");
     TMain& main = CreateWindows();
     main.Show();
-    ASSERT_EQ(WizardStep, 1);
+    ASSERT_EQ(main.WizardStep, 1);
     ASSERT_TRUE(BringToForeground(main.Handle()));
     EXPECT_EQ(GetFocus(), main.BtFermer->Handle());
 
@@ -122,7 +122,7 @@ TEST_F(KeyboardTest, InStep1TheKeyboardChoosesTheBaseOrCloses) {
       ASSERT_TRUE(PressKey(press));
       ASSERT_EQ(robot.Seen().size(), 2u);
       EXPECT_TRUE(robot.Seen()[1].fileDialog);
-      EXPECT_EQ(WizardStep, 2);
+      EXPECT_EQ(main.WizardStep, 2);
       EXPECT_TRUE(main.BtExecuter->Enabled());
       EXPECT_FALSE(Application().Terminated());
     } else {

@@ -34,7 +34,7 @@ TEST_F(LocatorTest, MovedInstallationIsReportedAskedForUntilChosenAndRecorded) {
     EXPECT_EQ(robot.Seen()[i].fileType, "Programme Klinova");
     EXPECT_EQ(robot.Seen()[i].folder, "C:\\");
   }
-  EXPECT_EQ(InstallDir, InstallText());
+  EXPECT_EQ(main.InstallDir, InstallText());
   EXPECT_EQ(RegisteredPath(), InstallText());
   EXPECT_EQ(
       RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess).ReadString(""),
@@ -42,7 +42,7 @@ TEST_F(LocatorTest, MovedInstallationIsReportedAskedForUntilChosenAndRecorded) {
   EXPECT_EQ(main.OpenDialog1.FileName, "Vardomex.ver");
   EXPECT_EQ(main.OpenDialog1.Filter, "Base Klinova|vardomex.ver");
   EXPECT_EQ(main.OpenDialog1.InitialDir, "C:\\Klinova\\Base");
-  EXPECT_EQ(WizardStep, 2);
+  EXPECT_EQ(main.WizardStep, 2);
 }
 
 // The system's dialog, made to fail the way a dialog that cannot open does: the real call,
@@ -85,7 +85,7 @@ TEST_F(LocatorTest, AFileDialogThatCannotOpenIsAnErrorNotACancel) {
             "La boîte de dialogue d'ouverture de fichier n'a pas pu s'afficher (erreur 0x0001).");
   // The window shows in step 1, from where the user can still choose the base; the dialog has
   // its defaults back.
-  EXPECT_EQ(WizardStep, 1);
+  EXPECT_EQ(main.WizardStep, 1);
   EXPECT_TRUE(main.Visible());
   EXPECT_EQ(RegisteredPath(), "C:\\Ailleurs\\Klinova\\");
   EXPECT_EQ(main.OpenDialog1.FileName, "Vardomex.ver");
@@ -120,7 +120,7 @@ TEST_F(LocatorTest, DefaultDirectoryIsProposedWhenNothingIsRegistered) {
               "installé à cet endroit (répertoire d'installation par défaut du programme) ?");
     if (yes) {
       ASSERT_EQ(robot.Seen().size(), 2u);
-      EXPECT_EQ(InstallDir, "C:\\Klinova\\");
+      EXPECT_EQ(main.InstallDir, "C:\\Klinova\\");
       EXPECT_EQ(RegisteredPath(), "C:\\Klinova\\");
       EXPECT_EQ(
           RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess).ReadString(""),
@@ -133,10 +133,10 @@ TEST_F(LocatorTest, DefaultDirectoryIsProposedWhenNothingIsRegistered) {
       EXPECT_EQ(robot.Seen()[1].text,
                 "Veuillez indiquer le répertoire d'installation de Klinova SQL.");
       EXPECT_EQ(robot.Seen()[2].fileName, "Vardomex.exe");
-      EXPECT_EQ(InstallDir, InstallText());
+      EXPECT_EQ(main.InstallDir, InstallText());
       EXPECT_EQ(RegisteredPath(), InstallText());
     }
-    EXPECT_EQ(WizardStep, 1);
+    EXPECT_EQ(main.WizardStep, 1);
     EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
     Application().DestroyComponents();
   }
@@ -218,7 +218,7 @@ TEST_F(LocatorTest, RefusedRegistryWriteReachesTheGeneralErrorMessage) {
     EXPECT_EQ(error.text,
               "Échec de l'écriture de la valeur '' pour la clé "
               "'\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vardomex.exe'.");
-    EXPECT_EQ(WizardStep, 1);
+    EXPECT_EQ(main.WizardStep, 1);
     EXPECT_TRUE(main.Visible());
     EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
     EXPECT_FALSE(main.BtExecuter->Enabled());
@@ -249,9 +249,9 @@ TEST_F(LocatorTest, RefusedNetworkDirectoryReachesTheGeneralErrorMessage) {
   EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
   EXPECT_EQ(robot.Seen()[0].text, "Le répertoire 'C:\\' n'existe pas.");
-  EXPECT_EQ(InstallDir, InstallText());
+  EXPECT_EQ(main.InstallDir, InstallText());
   EXPECT_EQ(EngineSession().PrivateDir(), privateDir);
-  EXPECT_EQ(WizardStep, 1);
+  EXPECT_EQ(main.WizardStep, 1);
   EXPECT_TRUE(main.Visible());
   EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
   EXPECT_FALSE(main.DbSource.Connected());
@@ -303,12 +303,12 @@ TEST_F(LocatorTest, MissingOrEmptyPathValue) {
     main.Show();
 
     ExpectHiddenWhileUp(robot, main, robot.Seen().size());
-    EXPECT_EQ(WizardStep, 1);
+    EXPECT_EQ(main.WizardStep, 1);
     EXPECT_TRUE(main.Visible());
     EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
     if (c.executableInWorkingDirectory) {
       EXPECT_TRUE(robot.Seen().empty());
-      EXPECT_EQ(InstallDir, "");
+      EXPECT_EQ(main.InstallDir, "");
       EXPECT_EQ(RegisteredPath(), "");
     } else {
       ASSERT_EQ(robot.Seen().size(), 3u);
@@ -318,7 +318,7 @@ TEST_F(LocatorTest, MissingOrEmptyPathValue) {
                 "base de registre de votre poste, le programme devrait se trouver dans : "
                 "\r\r\rVeuillez modifier la configuration.");
       EXPECT_EQ(robot.Seen()[1].fileName, "Vardomex.exe");
-      EXPECT_EQ(InstallDir, InstallText());
+      EXPECT_EQ(main.InstallDir, InstallText());
       EXPECT_EQ(RegisteredPath(), InstallText());
     }
     Application().DestroyComponents();

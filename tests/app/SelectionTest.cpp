@@ -11,7 +11,7 @@ class SelectionTest : public WizardTest {
   // The window in step 1 with a directory already known, as the locator leaves it.
   TMain& WindowInStep1(const std::string& directory) {
     TMain& main = CreateWindows();
-    WizardStep = 1;
+    main.WizardStep = 1;
     main.LSource->SetCaption(directory);
     return main;
   }
@@ -44,14 +44,14 @@ TEST_F(SelectionTest, VersionGateAndVersionText) {
     if (size_t comma = shown.find(','); comma != std::string::npos) {
       shown.replace(comma, 1, DecimalSeparator());
     }
-    EXPECT_EQ(DatabaseVersion, shown);
+    EXPECT_EQ(main.DatabaseVersion, shown);
     EXPECT_TRUE(main.DbSource.Connected());
     EXPECT_EQ(main.Label3->Caption(), "");
     // Hidden once connected; step 2 shows it again with the chosen directory.
     EXPECT_EQ(main.Label7->Visible(), c.accepted);
     if (c.accepted) {
       EXPECT_TRUE(robot.Seen().empty());
-      EXPECT_EQ(WizardStep, 2);
+      EXPECT_EQ(main.WizardStep, 2);
       EXPECT_EQ(main.Label8->Caption(), "Version : " + shown);
       EXPECT_EQ(main.LSource->Caption(), base.Text());
       EXPECT_FALSE(Application().Terminated());
@@ -61,7 +61,7 @@ TEST_F(SelectionTest, VersionGateAndVersionText) {
       EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
       EXPECT_EQ(robot.Seen()[0].text, kVersionRefusedText);
       EXPECT_EQ(robot.Seen()[0].buttons, std::vector<std::string>{"OK"});
-      EXPECT_EQ(WizardStep, 1);
+      EXPECT_EQ(main.WizardStep, 1);
       EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
       EXPECT_TRUE(Application().Terminated());
     }
@@ -107,7 +107,7 @@ TEST_F(SelectionTest, EachFailureLeavesTheDialogWhereTheUserShouldLookNext) {
     EXPECT_EQ(main.DbSource.Connected(), c.connected);
     EXPECT_EQ(main.Label7->Visible(), c.titleShown);
     EXPECT_EQ(main.Label3->Caption(), "");
-    EXPECT_EQ(WizardStep, 1);
+    EXPECT_EQ(main.WizardStep, 1);
     EXPECT_FALSE(Application().Terminated());
     Application().DestroyComponents();
   }
@@ -127,7 +127,7 @@ TEST_F(SelectionTest, ACancelledDialogChangesNothingButTheTitle) {
   EXPECT_EQ(main.Label3->Caption(), "avant");
   EXPECT_TRUE(main.Label7->Visible());
   EXPECT_FALSE(main.DbSource.Connected());
-  EXPECT_EQ(WizardStep, 1);
+  EXPECT_EQ(main.WizardStep, 1);
 }
 
 TEST_F(SelectionTest, TheChosenFileGivesItsDirectoryWhateverItsName) {
@@ -139,7 +139,7 @@ TEST_F(SelectionTest, TheChosenFileGivesItsDirectoryWhateverItsName) {
   TMain& main = WindowInStep1("Sélectionner la base");
   main.SbRechercherSourceClick();
   EXPECT_EQ(main.LSource->Caption(), base.Text());
-  EXPECT_EQ(WizardStep, 2);
+  EXPECT_EQ(main.WizardStep, 2);
 }
 
 TEST(VersionTextTest, GeneralFormatWithTheGivenSeparator) {

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "app/FMain.h"
-#include "database/ConnectionState.h"
 #include "engine/Engine.h"
 #include "engine/Session.h"
 #include "engine/drivers/paradox/ParadoxTable.h"

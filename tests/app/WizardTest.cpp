@@ -32,7 +32,7 @@ TEST_F(WizardTest, RegisteredInstallationOpensInStep2AndExecuteCorrectsTheBase) 
   main.Show();
 
   EXPECT_TRUE(robot.Seen().empty()) << robot.Seen().front().text;
-  EXPECT_EQ(WizardStep, 2);
+  EXPECT_EQ(main.WizardStep, 2);
   EXPECT_TRUE(main.Visible());
   EXPECT_TRUE(main.PSelect->Visible());
   EXPECT_FALSE(main.PMain->Visible());
@@ -43,6 +43,8 @@ TEST_F(WizardTest, RegisteredInstallationOpensInStep2AndExecuteCorrectsTheBase) 
   EXPECT_EQ(main.Label8->Caption(), "Version : 4" + DecimalSeparator() + "3");
   EXPECT_TRUE(main.Label7->Visible() && main.Label8->Visible() && main.Image3->Visible());
   EXPECT_TRUE(main.DbSource.Connected());
+  EXPECT_TRUE(main.Connection.ParadoxMode);
+  EXPECT_EQ(main.Connection.ConnectionName, "Klinova_Paradox");
 
   robot.Answer("OK");
   Click(*main.BtExecuter);
@@ -87,7 +89,7 @@ TEST_F(WizardTest, ExecuteLeavesABackupOfTheTableAndAJournalUnderLocalAppData) {
   DialogRobot robot;
   TMain& main = CreateWindows();
   main.Show();
-  ASSERT_EQ(WizardStep, 2);
+  ASSERT_EQ(main.WizardStep, 2);
   EXPECT_FALSE(std::filesystem::exists(BackupsPath()));
 
   robot.Answer("OK");
@@ -127,7 +129,7 @@ TEST_F(WizardTest, ABackupThatCannotBeMadeEndsTheRunBeforeAnyWrite) {
   DialogRobot robot;
   TMain& main = CreateWindows();
   main.Show();
-  ASSERT_EQ(WizardStep, 2);
+  ASSERT_EQ(main.WizardStep, 2);
 
   robot.Answer("OK");
   Click(*main.BtExecuter);
@@ -150,7 +152,7 @@ TEST_F(WizardTest, AFailingSelectionDuringTheRunLeavesTheWindowUsable) {
   DialogRobot robot;
   TMain& main = CreateWindows();
   main.Show();
-  ASSERT_EQ(WizardStep, 2);
+  ASSERT_EQ(main.WizardStep, 2);
 
   // The accounting table disappears between the selection of the base and Execute.
   std::filesystem::remove(BasePath() / "CPMAIN.DB");
@@ -191,7 +193,7 @@ TEST_F(WizardTest, ATableThatCannotBeWrittenIsSaidInOneBoxAndTheWindowStaysUsabl
   DialogRobot robot;
   TMain& main = CreateWindows();
   main.Show();
-  ASSERT_EQ(WizardStep, 2);
+  ASSERT_EQ(main.WizardStep, 2);
 
   robot.Answer("OK");
   Click(*main.BtExecuter);
@@ -227,7 +229,7 @@ TEST_F(WizardTest, UnopenableBaseStaysInStep1UntilADatabaseIsChosen) {
   EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::None);
   EXPECT_EQ(robot.Seen()[0].text.rfind("Erreur : ", 0), 0u) << robot.Seen()[0].text;
-  EXPECT_EQ(WizardStep, 1);
+  EXPECT_EQ(main.WizardStep, 1);
   EXPECT_TRUE(main.Visible());
   EXPECT_TRUE(main.PMain->Visible());
   EXPECT_FALSE(main.PSelect->Visible());
@@ -247,7 +249,7 @@ TEST_F(WizardTest, UnopenableBaseStaysInStep1UntilADatabaseIsChosen) {
   EXPECT_TRUE(robot.Seen()[1].fileDialog);
   EXPECT_EQ(robot.Seen()[1].fileName, "Vardomex.ver");
   EXPECT_EQ(robot.Seen()[1].fileType, "Base Klinova");
-  EXPECT_EQ(WizardStep, 2);
+  EXPECT_EQ(main.WizardStep, 2);
   EXPECT_TRUE(main.BtExecuter->Enabled());
   EXPECT_FALSE(main.Button1->Visible());
   EXPECT_EQ(main.Label7->Caption(), "Base sélectionnée : " + good.Text());
@@ -267,7 +269,7 @@ TEST_F(WizardTest, CloseDisconnectsAndEndsInStep1AndInStep2) {
     TMain& main = CreateWindows();
     main.Show();
     ExpectHiddenWhileUp(robot, main, robot.Seen().size());
-    EXPECT_EQ(WizardStep, reachStep2 ? 2 : 1);
+    EXPECT_EQ(main.WizardStep, reachStep2 ? 2 : 1);
     EXPECT_EQ(main.DbSource.Connected(), reachStep2);
     EXPECT_FALSE(main.Button1->Visible());
 
@@ -307,7 +309,7 @@ TEST_F(WizardTest, AnErrorOfTheFirstShowIsReportedAndTheWindowShowsInStep1) {
   EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Error);
   EXPECT_EQ(robot.Seen()[0].text.back(), '.');
-  EXPECT_EQ(WizardStep, 1);
+  EXPECT_EQ(main.WizardStep, 1);
   EXPECT_TRUE(main.Visible());
   EXPECT_TRUE(main.PMain->Visible());
   EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
@@ -349,7 +351,7 @@ TEST_F(WizardTest, TheTaskbarEntryIsTheApplicationsTitleAndMinimisesTheWizard) {
   TMain& main = CreateWindows();
   EXPECT_TRUE(TaskbarWindows().empty()) << "nothing before the window shows";
   main.Show();
-  ASSERT_EQ(WizardStep, 2);
+  ASSERT_EQ(main.WizardStep, 2);
 
   std::vector<HWND> entries = TaskbarWindows();
   ASSERT_EQ(entries.size(), 1u);
@@ -378,7 +380,7 @@ TEST_F(WizardTest, TheExplanationsLinesFitTheMemo) {
   DialogRobot robot;
   TMain& main = CreateWindows();
   main.Show();
-  ASSERT_EQ(WizardStep, 2);
+  ASSERT_EQ(main.WizardStep, 2);
   HWND edit = main.Memo2->EditHandle();
   // The text ends with a line break: an 18th, empty line follows the 17th.
   EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 18);
@@ -414,8 +416,8 @@ TEST_F(WizardTest, WindowLayoutAndExplanation) {
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_EQ(WizardStep, 0);
-  EXPECT_EQ(LastStep, 2);
+  EXPECT_EQ(main.WizardStep, 0);
+  EXPECT_EQ(main.LastStep, 2);
   EXPECT_EQ(main.Label3->Caption(), "");
   EXPECT_FALSE(main.BtExecuter->Enabled());
   EXPECT_TRUE(main.BtFermer->Enabled());

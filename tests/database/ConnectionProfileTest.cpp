@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "database/ConnectionState.h"
 #include "database/EngineConfigFixture.h"
 #include "engine/Configuration.h"
 #include "engine/Database.h"
@@ -31,8 +30,6 @@ class ConnectionProfileTest : public EngineConfigFixture {
   void SetUp() override {
     EngineConfigFixture::SetUp();
     WriteConfig([](Configuration&) {});
-    ParadoxMode = false;
-    ConnectionName.clear();
   }
   void TearDown() override {
     if (connection_.Connected()) connection_.Close();
@@ -52,8 +49,12 @@ class ConnectionProfileTest : public EngineConfigFixture {
     WriteBytes(std::filesystem::path(base) / "VARDOMEX.VER", versionFile);
     return Profile(base);
   }
+  // Each profile starts from what the previous one of the test left, as in the wizard.
   bool Profile(const std::string& base) {
-    return OpenDatabaseProfile({base, executable_}, connection_, EngineSession());
+    const ProfileResult result =
+        OpenDatabaseProfile({base, executable_}, state_, connection_, EngineSession());
+    state_ = result.state;
+    return result.configured;
   }
   // The alias as the engine knows it: its driver and its own parameter lines.
   std::pair<std::string, DriverParams> Alias(const std::string& name) {
@@ -62,6 +63,7 @@ class ConnectionProfileTest : public EngineConfigFixture {
 
   std::string executable_ = MakeDirectory("exe");
   TDatabase connection_;
+  ConnectionState state_;
 };
 
 Lines SqlServerLines(const std::string& blobSize, const std::string& blobsToCache) {
@@ -87,8 +89,8 @@ TEST_F(ConnectionProfileTest, AParadoxBaseGoesThroughTheDefaultLocalAlias) {
   }
   ASSERT_TRUE(Profile(base, "[DBKERNEL]\r\nDBType=1\r\nAppServerPath=App\\Server\r\n"));
 
-  EXPECT_TRUE(ParadoxMode);
-  EXPECT_EQ(ConnectionName, "Klinova_Paradox");
+  EXPECT_TRUE(state_.ParadoxMode);
+  EXPECT_EQ(state_.ConnectionName, "Klinova_Paradox");
   EXPECT_EQ(connection_.DatabaseName(), "Klinova_Paradox");
   EXPECT_EQ(connection_.AliasName(), "");
   EXPECT_EQ(connection_.Params().Lines(), Lines{"PATH=" + base});
@@ -128,17 +130,17 @@ TEST_F(ConnectionProfileTest, TheModeFollowsDBTypeOrTheMarkerTables) {
   };
   int n = 0;
   for (const Case& c : cases) {
-    ParadoxMode = false;
+    state_ = ConnectionState{};
     if (c.previousParadoxProfile) {
       ASSERT_TRUE(
           Profile(MakeDirectory("previous" + std::to_string(n)), "[DBKERNEL]\r\nDBType=1\r\n"));
-      ASSERT_TRUE(ParadoxMode);
+      ASSERT_TRUE(state_.ParadoxMode);
     }
     const std::string base = MakeDirectory("base" + std::to_string(n++), c.markerTables);
     std::string file = kSqlServerProfile;
     if (c.dbType) file += std::string("DBType=") + c.dbType + "\r\n";
     EXPECT_TRUE(Profile(base, file)) << c.name;
-    EXPECT_EQ(ParadoxMode, c.expectedParadox) << c.name;
+    EXPECT_EQ(state_.ParadoxMode, c.expectedParadox) << c.name;
     EXPECT_EQ(connection_.DatabaseName(), c.expectedParadox ? "Klinova_Paradox" : "Klinova_SQL")
         << c.name;
   }
@@ -151,7 +153,7 @@ TEST_F(ConnectionProfileTest, AParadoxAliasIsUsedAsItStandsAfterTheLocksAndTheRe
   ASSERT_TRUE(Profile(base, "[DBKERNEL]\r\nDBType=1\r\nAlias=CabinetDupont\r\n"));
   EXPECT_EQ(connection_.AliasName(), "CabinetDupont");
   EXPECT_EQ(connection_.DatabaseName(), "CabinetDupont");
-  EXPECT_EQ(ConnectionName, "CabinetDupont");
+  EXPECT_EQ(state_.ConnectionName, "CabinetDupont");
   EXPECT_EQ(connection_.Params().Count(), 0u);
   EXPECT_FALSE(std::filesystem::exists(base + "PARADOX.LCK"));
   EXPECT_FALSE(std::filesystem::exists(executable_ + "PDOXUSRS.LCK"));
@@ -162,10 +164,10 @@ TEST_F(ConnectionProfileTest, AParadoxAliasIsUsedAsItStandsAfterTheLocksAndTheRe
 TEST_F(ConnectionProfileTest, ASqlServerProfileDefinesItsAliasAndWritesSevenLines) {
   const std::string base = MakeDirectory("base");
   ASSERT_TRUE(Profile(base, std::string(kSqlServerProfile) + "DBType=0\r\nAlias=Ignored\r\n"));
-  EXPECT_FALSE(ParadoxMode);
+  EXPECT_FALSE(state_.ParadoxMode);
   EXPECT_EQ(connection_.AliasName(), "");
   EXPECT_EQ(connection_.DatabaseName(), "Klinova_SQL");
-  EXPECT_EQ(ConnectionName, "Klinova_SQL");
+  EXPECT_EQ(state_.ConnectionName, "Klinova_SQL");
   EXPECT_EQ(connection_.Params().Lines(), SqlServerLines("300", "10000"));
   // Nothing of the Paradox steps: no repair, so the version file is as it was.
   EXPECT_EQ(ReadBytes(base + "VARDOMEX.VER"),
@@ -202,19 +204,19 @@ TEST_F(ConnectionProfileTest, ASecondSqlServerProfileKeepsTheAliasAndRewritesThe
 
 TEST_F(ConnectionProfileTest, ASqlServerProfileWithoutNamesFallsBackToTheAliasOrFails) {
   ASSERT_TRUE(Profile(MakeDirectory("sql"), kSqlServerProfile));
-  ASSERT_EQ(ConnectionName, "Klinova_SQL");
+  ASSERT_EQ(state_.ConnectionName, "Klinova_SQL");
 
   // Server without database, no alias: false, the lines cleared, the names and ConnectionName
   // as they were.
   EXPECT_FALSE(Profile(MakeDirectory("half"), "[DBKERNEL]\r\nServerName=SRV\r\n"));
   EXPECT_EQ(connection_.Params().Count(), 0u);
   EXPECT_EQ(connection_.DatabaseName(), "Klinova_SQL");
-  EXPECT_EQ(ConnectionName, "Klinova_SQL");
+  EXPECT_EQ(state_.ConnectionName, "Klinova_SQL");
 
   ASSERT_TRUE(Profile(MakeDirectory("alias"), "[DBKERNEL]\r\nDBType=0\r\nAlias=Distant\r\n"));
   EXPECT_EQ(connection_.AliasName(), "Distant");
   EXPECT_EQ(connection_.DatabaseName(), "Distant");
-  EXPECT_EQ(ConnectionName, "Distant");
+  EXPECT_EQ(state_.ConnectionName, "Distant");
   EXPECT_EQ(connection_.Params().Count(), 0u);
 }
 
@@ -235,14 +237,14 @@ TEST_F(ConnectionProfileTest, ADefaultProfileAfterAnAliasOneClearsTheAliasName) 
 TEST_F(ConnectionProfileTest, WithoutAVersionFileOnlyAParadoxBaseIsConfigured) {
   const std::string paradox = MakeDirectory("paradox", 5);
   ASSERT_TRUE(Profile(paradox));
-  EXPECT_TRUE(ParadoxMode);
+  EXPECT_TRUE(state_.ParadoxMode);
   EXPECT_EQ(connection_.Params().Lines(), Lines{"PATH=" + paradox});
   EXPECT_EQ(ReadBytes(paradox + "VARDOMEX.VER"), "[Troubles]\r\nInitBDESettings=0\r\n");
 
   const std::string other = MakeDirectory("other", 4);
   EXPECT_FALSE(Profile(other));
-  EXPECT_FALSE(ParadoxMode);
-  EXPECT_EQ(ConnectionName, "Klinova_Paradox");
+  EXPECT_FALSE(state_.ParadoxMode);
+  EXPECT_EQ(state_.ConnectionName, "Klinova_Paradox");
   EXPECT_FALSE(std::filesystem::exists(other + "VARDOMEX.VER"));
 }
 
@@ -259,7 +261,7 @@ TEST_F(ConnectionProfileTest, ALockFileThatCannotBeDeletedIsLeftAndTheProfileGoe
   EXPECT_TRUE(result);  // neither the held lock nor a directory that can't be made stops it
   EXPECT_TRUE(std::filesystem::exists(base + "PDOXUSRS.LCK"));
   EXPECT_FALSE(std::filesystem::exists(base + "PARADOX.LCK"));
-  EXPECT_EQ(ConnectionName, "Klinova_Paradox");
+  EXPECT_EQ(state_.ConnectionName, "Klinova_Paradox");
 }
 
 TEST_F(ConnectionProfileTest, AFailedRepairFailsTheProfileAndKeepsWhatWasDone) {
@@ -270,8 +272,8 @@ TEST_F(ConnectionProfileTest, AFailedRepairFailsTheProfileAndKeepsWhatWasDone) {
   const std::string base = MakeDirectory("base");
   WriteBytes(base + "PARADOX.LCK", "lock");
   EXPECT_FALSE(Profile(base, "[DBKERNEL]\r\nDBType=1\r\n[Troubles]\r\nInitBDESettings=1\r\n"));
-  EXPECT_TRUE(ParadoxMode);
-  EXPECT_EQ(ConnectionName, "Klinova_SQL");
+  EXPECT_TRUE(state_.ParadoxMode);
+  EXPECT_EQ(state_.ConnectionName, "Klinova_SQL");
   EXPECT_FALSE(std::filesystem::exists(base + "PARADOX.LCK"));
   EXPECT_EQ(connection_.Params().Count(), 0u);
   EngineSession().SetActive(false);
@@ -287,8 +289,8 @@ TEST_F(ConnectionProfileTest, AnOpenConnectionRefusesTheChangeAndTheProfileFails
 
   const std::string sql = MakeDirectory("sql");
   EXPECT_FALSE(Profile(sql, std::string(kSqlServerProfile) + "DBType=0\r\n"));
-  EXPECT_FALSE(ParadoxMode);  // decided before the first change was refused
-  EXPECT_EQ(ConnectionName, "Klinova_Paradox");
+  EXPECT_FALSE(state_.ParadoxMode);  // decided before the first change was refused
+  EXPECT_EQ(state_.ConnectionName, "Klinova_Paradox");
   EXPECT_EQ(connection_.DatabaseName(), "Klinova_Paradox");
   EXPECT_EQ(connection_.Params().Lines(), Lines{"PATH=" + paradox});
   EXPECT_TRUE(connection_.Connected());
