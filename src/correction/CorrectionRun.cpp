@@ -4,15 +4,16 @@
 #include <exception>
 #include <map>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "correction/CorrectionHost.h"
 #include "correction/CorrectionJournal.h"
 #include "correction/RedistributeNegativeAmount.h"
+#include "correction/RowHistories.h"
 #include "correction/RowKey.h"
 #include "correction/WriteFailure.h"
 #include "engine/Query.h"
+#include "engine/core/DebugCheck.h"
 #include "engine/core/Errors.h"
 
 namespace patchpav {
@@ -81,12 +82,6 @@ class NoJournal final : public CorrectionJournal {
   void WriteAhead(const JournalRow&) override {}
   void WriteFailed(const JournalRow&, const std::string&) override {}
   void Finish() override {}
-};
-
-// What the run remembers of a row between sweeps, by key.
-struct RowHistory {
-  enum class State { Written, PassedOver, GivenUp } state;
-  int negativeAmounts = 0;  // as read when the row was last handled
 };
 
 class Run {
@@ -183,10 +178,9 @@ class Run {
       }
       if (!row.key) {
         // Reported in the sweep that first met it; the selection keeps finding it.
-        if (keylessReported_.contains(row.keyText)) continue;
+        if (histories_.KeylessReported(row.keyText)) continue;
       } else {
-        const auto known = history_.find(*row.key);
-        if (known != history_.end() && known->second.state == RowHistory::State::GivenUp) continue;
+        if (histories_.GivenUp(*row.key)) continue;
         ++keyCounts[*row.key];
       }
       rows.push_back(row);
@@ -222,18 +216,27 @@ class Run {
     host_.PlayAnimation(false);
     host_.ShowAnimation(false);
     host_.ProcessMessages();
+    if constexpr (kDebugChecks) CheckInvariants();
     return rows.size();
+  }
+
+  void CheckInvariants() const {
+    histories_.CheckInvariants(summary_, warnings_);
+    PATCHPAV_CHECK(settledRows_ <= selectionRows_,
+                   "correction run: " + std::to_string(settledRows_) +
+                       " rows settled in a sweep of " + std::to_string(selectionRows_) +
+                       " selected rows");
   }
 
   void CorrectRow(const Row& row) {
     if (!row.key) {
-      keylessReported_.insert(row.keyText);
+      histories_.ReportKeyless(row.keyText);
       ++summary_.rowsLeft;
       return Warn(row.keyText.empty() ? kBlankKey : row.keyText);
     }
     const std::int64_t key = *row.key;
     if (row.sharedKey) {
-      history_[key] = {RowHistory::State::GivenUp, 0};
+      histories_.GiveUp(key);
       ++summary_.rowsLeft;
       return Warn(row.keyText);
     }
@@ -241,19 +244,18 @@ class Run {
     update_.Params(kKeyParameter).SetAsInteger(key);
 
     const int negatives = CountNegative(row.amounts);
-    auto known = history_.find(key);
-    if (known != history_.end()) {
+    if (const RowHistories::History* known = histories_.Find(key)) {
       // Seen before: it must have lost a negative amount since, or it never will. This is also
       // where a write that raised no error but did not hold is caught.
-      const bool progressed = known->second.state == RowHistory::State::Written &&
-                              negatives < known->second.negativeAmounts;
+      const bool progressed =
+          known->state == RowHistories::State::Written && negatives < known->negativeAmounts;
       if (!progressed) return GiveUp(key);
     }
 
     const Redistribution r = RedistributeNegativeAmount(row.amounts);
     if (r.outcome == RedistributionOutcome::NothingNegative) {
       // The selection and the reading disagree: passed over without a word this time.
-      history_[key] = {RowHistory::State::PassedOver, negatives};
+      histories_.PassedOver(key, negatives);
       return;
     }
     if (r.outcome == RedistributionOutcome::NotFinite) return GiveUp(key);
@@ -278,7 +280,7 @@ class Run {
     }
     ++summary_.rowsWritten;
     if (CountNegative(r.corrected) == 0) ++settledRows_;
-    history_[key] = {RowHistory::State::Written, negatives};
+    histories_.Written(key, negatives);
   }
 
   // A failure that every later write would meet too ends the run at once; so do the first
@@ -313,12 +315,15 @@ class Run {
   // Reports the row once for a technician and leaves it alone for the rest of the run. The key
   // shown is parameter 7 as text, as the row's UPDATE would have used it.
   void GiveUp(std::int64_t key) {
-    history_[key] = {RowHistory::State::GivenUp, 0};
+    histories_.GiveUp(key);
     ++summary_.rowsLeft;
     Warn(update_.Params(kKeyParameter).AsString());
   }
 
-  void Warn(const std::string& key) { host_.ShowWarning(kWriteFailed + key + kWriteFailedEnd); }
+  void Warn(const std::string& key) {
+    ++warnings_;
+    host_.ShowWarning(kWriteFailed + key + kWriteFailedEnd);
+  }
 
   void EndSweeping() {
     host_.SetMainWindowCursor(CorrectionHost::Cursor::Default);
@@ -341,9 +346,9 @@ class Run {
   CorrectionHost& host_;
   CorrectionJournal& journal_;
   bool writing_ = false;  // the journal has begun: the backup is made
-  std::map<std::int64_t, RowHistory> history_;
-  std::set<std::string> keylessReported_;  // keys as read, of rows that have none usable
+  RowHistories histories_;
   CorrectionSummary summary_;
+  int warnings_ = 0;  // warning boxes shown
   int failedWrites_ = 0;
   std::size_t selectionRows_ = 0;  // rows of the current selection
   std::size_t settledRows_ = 0;    // rows of the current sweep written with no negative left

@@ -1,6 +1,8 @@
 #include "engine/sql/LeadByteScreen.h"
 
-#include <stdexcept>
+#include <string>
+
+#include "engine/core/DebugCheck.h"
 
 // Every x86 build has SSE2, the shipped 32-bit one included, so the SSE2 screen is the one that
 // runs; the portable loop is for other processors and the tests' comparison. The SSE2 screen
@@ -111,7 +113,15 @@ LeadByteScreen::LeadByteScreen(std::span<const int> fieldOffsets, std::size_t re
       low_(low),
       span_(static_cast<std::uint8_t>(high - low)),
       starts_(kMaxBlockBytes / 32, 0) {
-  if (high < low || recordSize == 0) throw std::invalid_argument("LeadByteScreen: empty range");
+  PATCHPAV_CHECK(low <= high && recordSize != 0, "LeadByteScreen: first bytes from " +
+                                                     std::to_string(low) + " to " +
+                                                     std::to_string(high) + ", records of " +
+                                                     std::to_string(recordSize) + " bytes");
+  for (const int offset : fieldOffsets) {
+    PATCHPAV_CHECK(offset >= 0 && static_cast<std::size_t>(offset) + 8 <= recordSize,
+                   "LeadByteScreen: a field at " + std::to_string(offset) + " in records of " +
+                       std::to_string(recordSize) + " bytes");
+  }
   for (std::size_t record = 0; record + recordSize <= kMaxBlockBytes; record += recordSize) {
     for (const int offset : fieldOffsets) {
       const std::size_t at = record + static_cast<std::size_t>(offset);
@@ -133,9 +143,10 @@ void LeadByteScreen::Mark(const std::byte* records, std::size_t count,
 
 void LeadByteScreen::MarkWith(Kernel kernel, const std::byte* records, std::size_t count,
                               std::vector<std::uint32_t>& marked) const {
-  if (count * recordSize_ > kMaxBlockBytes) {
-    throw std::invalid_argument("LeadByteScreen: more records than a block holds");
-  }
+  PATCHPAV_CHECK(count * recordSize_ <= kMaxBlockBytes,
+                 "LeadByteScreen: " + std::to_string(count) + " records of " +
+                     std::to_string(recordSize_) + " bytes, more than the " +
+                     std::to_string(kMaxBlockBytes) + " bytes a block holds");
   kernel(*this, records, count, marked);
 }
 

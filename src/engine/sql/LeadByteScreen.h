@@ -24,11 +24,14 @@ class LeadByteScreen {
   // fieldOffsets: where each screened field (8 bytes, stored big-endian) starts in a record.
   // A field passes when its first byte b satisfies low <= b <= high and its first two bytes are
   // not both zero: a blank, or a NaN, which satisfies no ordered comparison.
+  // The caller gives low <= high, recordSize > 0 and fields inside the record (debug builds
+  // check it; see DebugCheck.h).
   LeadByteScreen(std::span<const int> fieldOffsets, std::size_t recordSize, std::uint8_t low,
                  std::uint8_t high);
 
   // Appends to marked, in ascending order, the index of each of the count records (packed,
-  // recordSize bytes each) with a field that passes.
+  // recordSize bytes each) with a field that passes. The records lie in one block: count times
+  // recordSize is at most kMaxBlockBytes.
   void Mark(const std::byte* records, std::size_t count, std::vector<std::uint32_t>& marked) const;
 
   // The ways the screen can run in this build, the portable one first and the one Mark uses

@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 
+#include "engine/core/DebugCheck.h"
 #include "engine/sql/LeadByteScreen.h"
 #include "engine/sql/LocalDriver.h"
 #include "engine/sql/SqlTestTables.h"
@@ -77,6 +78,24 @@ TEST(LeadByteScreenTest, EveryKernelMarksWhatTheRuleNames) {
       }
     }
   }
+}
+
+// Arguments no caller of ours gives stop the program in debug builds, saying what was passed:
+// an empty range, fields outside the record, more records than a block holds (which the
+// kernels would read past).
+TEST(LeadByteScreenTest, ArgumentsNoCallerGivesStop) {
+  if constexpr (!kDebugChecks) GTEST_SKIP() << "checks are compiled away in release builds";
+  const std::vector<int> inside = {0, 8};
+  const std::vector<int> outside = {0, 9};
+  EXPECT_DEATH(LeadByteScreen(inside, 16, 0x80, 0x7F),
+               "first bytes from 128 to 127, records of 16 bytes");
+  EXPECT_DEATH(LeadByteScreen(outside, 16, 0x00, 0x7F), "a field at 9 in records of 16 bytes");
+  const LeadByteScreen screen(inside, 16, 0x00, 0x7F);
+  const std::size_t tooMany = LeadByteScreen::kMaxBlockBytes / 16 + 1;
+  std::vector<std::byte> records(tooMany * 16);
+  std::vector<std::uint32_t> marked;
+  EXPECT_DEATH(screen.Mark(records.data(), tooMany, marked),
+               "2049 records of 16 bytes, more than the 32768 bytes a block holds");
 }
 
 std::string BigEndian(double value) {

@@ -25,6 +25,10 @@
 //  4. With keyOrder_ == ByBytes, the records' key bytes ascend along the chain, so firstKeys_
 //     (one key per chain block) finds a record's block by binary search. keyOrder_ is Unknown
 //     until a look-up has had the order checked.
+// Debug builds check 1, 3 and 4 as they are made: after each block walked (the block's records
+// and first key), once the walk or the check of the key order is complete (the whole chain), and
+// after each update (the record read back from the file equals what was written and what the
+// window holds).
 // States: open ReadOnly (Update refused) or ReadWrite (holding the file exclusively for writing).
 
 #include "engine/drivers/paradox/ParadoxTable.h"
@@ -34,8 +38,10 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "engine/core/DebugCheck.h"
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/BlobFile.h"
+#include "engine/drivers/paradox/ChainInvariants.h"
 #include "engine/drivers/paradox/FieldCodec.h"
 #include "engine/drivers/paradox/LanguageDriver.h"
 #include "engine/drivers/paradox/SecondaryIndexes.h"
@@ -110,7 +116,10 @@ class ParadoxTable final : public Table {
   bool NextBlock(std::size_t chainIndex, BlockView& view) const override {
     if (!chainChecked_) {
       if (chainIndex == 0) StartWalk();
-      while (!chainChecked_ && chain_.size() <= chainIndex) WalkOneBlock();
+      while (!chainChecked_ && chain_.size() <= chainIndex) {
+        WalkOneBlock();
+        if constexpr (kDebugChecks) CheckWalkedBlock();
+      }
     }
     if (chainIndex >= chain_.size()) return false;
     const ChainEntry& entry = chain_[chainIndex];
@@ -120,10 +129,7 @@ class ParadoxTable final : public Table {
   }
 
  private:
-  struct ChainEntry {
-    std::uint16_t block;
-    std::uint16_t count;
-  };
+  using ChainEntry = ChainBlock;
   enum class KeyOrder { None, Unknown, ByBytes, Unordered };
 
   std::string Prefix() const { return "Table " + name_ + " : "; }
@@ -198,6 +204,21 @@ class ParadoxTable final : public Table {
     return v;
   }
   std::optional<RecordLocator> FindInBlock(std::uint16_t block, const std::string& key) const;
+
+  // The invariants of the design comment, in debug builds (DebugCheck.h).
+  WalkedChain Walked() const {
+    return WalkedChain{.table = name_,
+                       .chain = chain_,
+                       .slots = slots_,
+                       .records = walkRecords_,
+                       .firstKeys = firstKeys_,
+                       .keySize = static_cast<std::size_t>(keySize_),
+                       .keysAscend = keyOrder_ == KeyOrder::ByBytes};
+  }
+  void CheckInvariants() const;
+  void CheckWalkedBlock() const;
+  void CheckUpdatedRecord(RecordLocator where, std::uint64_t recordOffset,
+                          const std::vector<std::byte>& record, const std::vector<bool>& set) const;
 
   std::unique_ptr<TableFile> file_;
   std::string name_;
@@ -389,6 +410,7 @@ void ParadoxTable::CheckKeyOrder() const {
         keySize);
   }
   keyOrder_ = order;
+  if constexpr (kDebugChecks) CheckInvariants();
 }
 
 std::optional<RecordLocator> ParadoxTable::FindInBlock(std::uint16_t block,
@@ -528,6 +550,58 @@ void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> chan
         window_.data() + static_cast<std::size_t>(where.block - windowFirst_) * header_.blockSize +
         kBlockHeaderSize + static_cast<std::size_t>(where.slot) * header_.recordSize + lo;
     std::memcpy(inWindow, span.data(), span.size());
+  }
+  if constexpr (kDebugChecks) CheckUpdatedRecord(where, recordOffset, record, set);
+}
+
+void ParadoxTable::CheckInvariants() const {
+  if (chainChecked_) CheckWalkedChain(Walked(), header_.numRecords);
+  if (windowBlocks_ != 0) {
+    PATCHPAV_CHECK(windowFirst_ >= 1 && windowFirst_ + windowBlocks_ - 1 <= header_.fileBlocks &&
+                       window_.size() == windowBlocks_ * header_.blockSize,
+                   "table " + name_ + ": the read window holds " + std::to_string(windowBlocks_) +
+                       " blocks from block " + std::to_string(windowFirst_) + " in " +
+                       std::to_string(window_.size()) + " bytes; the file has " +
+                       std::to_string(header_.fileBlocks) + " blocks of " +
+                       std::to_string(header_.blockSize) + " bytes");
+  }
+}
+
+void ParadoxTable::CheckWalkedBlock() const {
+  if (chainChecked_) return CheckInvariants();
+  const ChainEntry& last = chain_.back();
+  CheckLastWalkedBlock(Walked(), LoadBlock(last.block) + kBlockHeaderSize);
+}
+
+// The record as the file now holds it: the fields written hold the bytes written, and the window,
+// when it holds the record's block, holds the same record.
+void ParadoxTable::CheckUpdatedRecord(RecordLocator where, std::uint64_t recordOffset,
+                                      const std::vector<std::byte>& record,
+                                      const std::vector<bool>& set) const {
+  std::vector<std::byte> disk(record.size());
+  try {
+    file_->ReadAt(recordOffset, disk);
+  } catch (const FileError&) {
+    return;  // nothing to compare with
+  }
+  const std::string at = "table " + name_ + ", block " + std::to_string(where.block) + ", record " +
+                         std::to_string(where.slot) + ": ";
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    if (!set[i]) continue;
+    const FieldDef& f = schema_.fields[i];
+    PATCHPAV_CHECK(std::memcmp(disk.data() + f.offset, record.data() + f.offset,
+                               static_cast<std::size_t>(f.size)) == 0,
+                   at + "the file holds other bytes than those written to field " + f.name);
+  }
+  if (windowBlocks_ != 0 && where.block >= windowFirst_ &&
+      where.block < windowFirst_ + windowBlocks_) {
+    const std::byte* inWindow =
+        window_.data() + static_cast<std::size_t>(where.block - windowFirst_) * header_.blockSize +
+        kBlockHeaderSize + static_cast<std::size_t>(where.slot) * header_.recordSize;
+    PATCHPAV_CHECK(std::memcmp(inWindow, disk.data(), disk.size()) == 0,
+                   at + "the read window (blocks " + std::to_string(windowFirst_) + " to " +
+                       std::to_string(windowFirst_ + windowBlocks_ - 1) +
+                       ") holds other bytes than the file");
   }
 }
 
