@@ -18,6 +18,7 @@ extern "C" {
 #include <map>
 #include <random>
 
+#include "engine/core/ByteOrder.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/sql/LeadByteScreen.h"
 #include "mkdemobase/DemoBase.h"
@@ -199,9 +200,9 @@ void BM_SelectNegative_PxlibDecoders(benchmark::State& state) {
       if (pread(fd, block.data(), block.size(),
                 headerSize + static_cast<off_t>(b - 1) * blockSize) != blockSize)
         break;
-      unsigned char* h = reinterpret_cast<unsigned char*>(block.data());
-      const int next = h[0] | h[1] << 8;
-      const int add = static_cast<std::int16_t>(h[4] | h[5] << 8);
+      const auto* h = reinterpret_cast<const std::byte*>(block.data());
+      const int next = LoadLittleEndian16(h);
+      const int add = static_cast<std::int16_t>(LoadLittleEndian16(h + 4));
       const int count = add < 0 ? 0 : add / recordSize + 1;
       for (int r = 0; r < count; ++r) {
         char* record = block.data() + 6 + r * recordSize;

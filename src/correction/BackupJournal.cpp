@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "correction/JournalText.h"
+#include "engine/core/Paths.h"
 #include "engine/drivers/paradox/TableFile.h"
 
 namespace patchpav {
@@ -13,11 +14,6 @@ namespace {
 
 constexpr int kMaxSameSecondRuns = 999;
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 std::span<const std::byte> Bytes(const std::string& text) {
   return std::as_bytes(std::span<const char>(text.data(), text.size()));
@@ -45,7 +41,7 @@ std::filesystem::path CreateRunFolder(const std::filesystem::path& parent,
   std::error_code error;
   std::filesystem::create_directories(parent, error);
   if (error) {
-    throw std::runtime_error("Impossible de créer le dossier " + Utf8(parent) + " : " +
+    throw std::runtime_error("Impossible de créer le dossier " + PathToUtf8(parent) + " : " +
                              error.message());
   }
   for (int n = 1; n <= kMaxSameSecondRuns; ++n) {
@@ -53,11 +49,11 @@ std::filesystem::path CreateRunFolder(const std::filesystem::path& parent,
     // create_directory refuses a folder that exists, so two runs never share one.
     if (std::filesystem::create_directory(folder, error)) return folder;
     if (error && error != std::errc::file_exists) {
-      throw std::runtime_error("Impossible de créer le dossier " + Utf8(folder) + " : " +
+      throw std::runtime_error("Impossible de créer le dossier " + PathToUtf8(folder) + " : " +
                                error.message());
     }
   }
-  throw std::runtime_error("Impossible de créer le dossier " + Utf8(parent / name) +
+  throw std::runtime_error("Impossible de créer le dossier " + PathToUtf8(parent / name) +
                            " : trop de dossiers de ce nom");
 }
 
@@ -115,14 +111,14 @@ void BackupJournal::Append(const std::string& text) {
     journal_->Flush();
   } catch (const std::exception& e) {
     throw std::runtime_error("Écriture impossible dans le journal " +
-                             Utf8(folder_ / "journal.csv") + " : " + e.what());
+                             PathToUtf8(folder_ / "journal.csv") + " : " + e.what());
   }
   journalBytes_ += text.size();
 }
 
 void BackupJournal::WriteUndoScript() {
   std::string sql = "-- Annulation de la correction faite par PatchPAV (dossier " +
-                    Utf8(folder_.filename()) +
+                    PathToUtf8(folder_.filename()) +
                     ").\r\n"
                     "-- À exécuter tel quel sur la base corrigée : chaque montant reprend la "
                     "valeur qu'il avait\r\n"
@@ -136,7 +132,7 @@ void BackupJournal::WriteUndoScript() {
   try {
     WriteNewFile(*plan_.files, path, sql);
   } catch (const std::exception& e) {
-    throw std::runtime_error("Écriture impossible de " + Utf8(path) + " : " + e.what() +
+    throw std::runtime_error("Écriture impossible de " + PathToUtf8(path) + " : " + e.what() +
                              ". Le journal journal.csv du même dossier garde chaque écriture.");
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ConfigCalls.h"
+#include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
 #include "framework/ini/IniFile.h"
 #include "framework/ini/IntegerText.h"
@@ -181,11 +182,7 @@ void RepairEngineSettings(const std::string& baseDirectory) {
 
   std::string value;
   GetEngineConfigEntry("\\SYSTEM\\INIT\\;LOCAL SHARE", value);
-  std::string upper = value;
-  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  });
-  if (upper == "FALSE") SetEngineConfigEntry("\\SYSTEM\\INIT\\;LOCAL SHARE", "TRUE");
+  if (ToUpperAscii(value) == "FALSE") SetEngineConfigEntry("\\SYSTEM\\INIT\\;LOCAL SHARE", "TRUE");
 
   GetEngineConfigEntry("\\SYSTEM\\INIT\\;MAXFILEHANDLES", value);
   const std::optional<int> fileHandles = ParseIntegerText(value);

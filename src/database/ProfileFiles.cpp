@@ -3,13 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/core/Paths.h"
+
 namespace patchpav {
 namespace {
-
-// Our texts are UTF-8; a path built from char8_t is read as UTF-8 on every platform.
-std::filesystem::path PathOf(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 bool FileExists(const std::filesystem::path& path) {
   std::error_code error;
@@ -25,7 +22,7 @@ std::string AddBackslash(const std::string& path) {
 }
 
 bool DeleteIfExists(const std::string& path) {
-  const std::filesystem::path file = PathOf(path);
+  const std::filesystem::path file = PathFromUtf8(path);
   if (!FileExists(file)) return true;
   std::error_code error;
   return std::filesystem::remove(file, error) && !error;
@@ -34,13 +31,13 @@ bool DeleteIfExists(const std::string& path) {
 bool IsParadoxBase(const std::string& directory) {
   for (const char* table :
        {"metatable.db", "metafield.db", "tablelink.db", "patients.db", "medecins.db"}) {
-    if (!FileExists(PathOf(directory + table))) return false;
+    if (!FileExists(PathFromUtf8(directory + table))) return false;
   }
   return true;
 }
 
 bool ForceDirectories(const std::string& path) {
-  const std::filesystem::path directory = PathOf(path);
+  const std::filesystem::path directory = PathFromUtf8(path);
   std::error_code error;
   std::filesystem::create_directories(directory, error);
   return !error && std::filesystem::is_directory(directory, error);

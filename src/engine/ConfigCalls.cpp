@@ -6,6 +6,7 @@
 
 #include "engine/Engine.h"
 #include "engine/EngineText.h"
+#include "engine/core/ByteOrder.h"
 #include "engine/core/Errors.h"
 
 namespace patchpav {
@@ -30,11 +31,6 @@ std::optional<std::string> NormalisedNode(const char* nodePath) {
   }
 }
 
-void PutUint16(std::byte* at, std::uint16_t value) {
-  at[0] = static_cast<std::byte>(value & 0xFF);
-  at[1] = static_cast<std::byte>(value >> 8);
-}
-
 }  // namespace
 
 int GetSystemConfig(std::byte* record, std::size_t recordSize) {
@@ -48,7 +44,7 @@ int GetSystemConfig(std::byte* record, std::size_t recordSize) {
   }
   std::memset(record, 0, kSystemConfigSize);
   const auto localShare = engine.Config().FieldValue("\\SYSTEM\\INIT\\", "LOCAL SHARE");
-  PutUint16(record, localShare && EqualsIgnoreCase(*localShare, "TRUE") ? 1 : 0);
+  StoreLittleEndian16(record, localShare && EqualsIgnoreCase(*localShare, "TRUE") ? 1 : 0);
   std::memcpy(record + kConfigPathOffset, path.data(), path.size());
   return kDbiOk;
 }
@@ -130,7 +126,7 @@ int GetConfigRecord(ConfigHandle handle, const char* nodePath, std::uint16_t* fi
   for (std::size_t i = 0; i < count; ++i) {
     std::byte* descriptor = descriptors + i * kFieldDescriptorSize;
     std::memset(descriptor, 0, kFieldDescriptorSize);
-    PutUint16(descriptor, static_cast<std::uint16_t>(i + 1));
+    StoreLittleEndian16(descriptor, static_cast<std::uint16_t>(i + 1));
     std::memcpy(descriptor + kFieldNameOffset, fields[i].name.data(), fields[i].name.size());
     char* slot = values + i * kValueSlotSize;
     std::memset(slot, 0, kValueSlotSize);

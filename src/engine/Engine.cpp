@@ -95,8 +95,6 @@ Configuration& Engine::Config() {
   return *config_;
 }
 
-void Engine::SaveConfig() { Config().Save(ConfigPath()); }
-
 void Engine::AdoptConfig(const std::filesystem::path& path, Configuration config) {
   if (!Initialised()) throw EDatabaseError(NotInitialisedMessage());
   configPath_ = path;

@@ -72,8 +72,6 @@ class Engine {
 
   // The configuration in memory; an EDatabaseError when not initialised.
   Configuration& Config();
-  // Writes the configuration in memory to the file.
-  void SaveConfig();
   // Makes another file the engine's configuration, its contents already read.
   void AdoptConfig(const std::filesystem::path& path, Configuration config);
 

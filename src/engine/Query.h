@@ -47,7 +47,6 @@ class TParam {
  public:
   void SetAsFloat(double value) { value_ = Value::Float(value); }
   void SetAsInteger(std::int64_t value) { value_ = Value::Integer(value); }
-  void SetAsString(std::string value) { value_ = Value::Text(std::move(value)); }
   void Clear() { value_ = Value(); }
   std::string AsString() const { return value_.AsText(); }
   double AsFloat() const { return value_.AsFloat(); }

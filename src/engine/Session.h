@@ -41,8 +41,6 @@ class TSession {
   TSession& operator=(const TSession&) = delete;
   ~TSession();
 
-  const std::string& SessionName() const { return name_; }
-
   bool Active() const { return active_; }
   // Activating reads the engine configuration (an EDatabaseError when it is unreadable).
   void SetActive(bool active);

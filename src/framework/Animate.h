@@ -29,7 +29,6 @@ class TAnimate : public TWinControl {
   void SetActive(bool active);
   // Whether the clip could be opened (the control shows nothing without it).
   bool ClipOpen() const { return clipOpen_; }
-  HWND AnimationHandle() const { return animation_.Get(); }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -52,26 +52,6 @@ void TBitBtn::SetNumGlyphs(int count) {
   Invalidate();
 }
 
-void TBitBtn::SetLayout(TButtonLayout layout) {
-  layout_ = layout;
-  Invalidate();
-}
-
-void TBitBtn::SetMargin(int margin) {
-  margin_ = margin;
-  Invalidate();
-}
-
-void TBitBtn::SetSpacing(int spacing) {
-  spacing_ = spacing;
-  Invalidate();
-}
-
-void TBitBtn::SetBiDiMode(TBiDiMode mode) {
-  biDiMode_ = mode;
-  Invalidate();
-}
-
 bool TBitBtn::IsActiveDefault() const {
   HWND focus = GetFocus();
   if (focus && focus == Handle()) return true;

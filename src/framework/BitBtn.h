@@ -49,13 +49,9 @@ class TBitBtn : public TWinControl {
   // 1..4; another value is refused with an error.
   void SetNumGlyphs(int count);
   TButtonLayout Layout() const { return layout_; }
-  void SetLayout(TButtonLayout layout);
   int Margin() const { return margin_; }
-  void SetMargin(int margin);
   int Spacing() const { return spacing_; }
-  void SetSpacing(int spacing);
   TBiDiMode BiDiMode() const { return biDiMode_; }
-  void SetBiDiMode(TBiDiMode mode);
   TButtonStyle Style() const { return style_; }
   void SetStyle(TButtonStyle style) { style_ = style; }
   TBitBtnKind Kind() const { return kind_; }

@@ -45,7 +45,6 @@ class TBitmap {
   void SetPixel(int x, int y, COLORREF colour);
 
   bool Monochrome() const { return monochrome_; }
-  void SetMonochrome(bool monochrome) { monochrome_ = monochrome; }
   COLORREF TransparentColor() const;
   void SetTransparentColor(COLORREF colour);
   // Back to the automatic colour (white when monochrome, else the bottom-left pixel).

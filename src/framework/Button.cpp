@@ -15,11 +15,6 @@ TButton::TButton(TComponent* owner, TWinControl* parent, const TButtonParams& pa
   SetEnabled(params.Enabled);
 }
 
-void TButton::SetButtonFont(const TFont& font) {
-  SetFont(font);
-  button_.SetFont(FontHandle());
-}
-
 LRESULT TButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && reinterpret_cast<HWND>(lParam) == button_.Get()) {
     if (HIWORD(wParam) == BN_CLICKED) Click();

@@ -23,8 +23,6 @@ class TButton : public TWinControl {
   TButton(TComponent* owner, TWinControl* parent, const TButtonParams& params = {});
 
   HWND ButtonHandle() const { return button_.Get(); }
-  // Changes the font of the caption (SetFont alone changes only the host's).
-  void SetButtonFont(const TFont& font);
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -148,20 +148,9 @@ int TForm::ShowModal() {
   return modalResult_;
 }
 
-void TForm::SetClientSize(int width, int height) {
-  clientWidth_ = width;
-  clientHeight_ = height;
-  ApplyFrame();
-}
-
 void TForm::SetBorderStyle(TBorderStyle style) {
   if (style == borderStyle_) return;
   borderStyle_ = style;
-  ApplyFrame();
-}
-
-void TForm::SetBorderIcons(const TBorderIcons& icons) {
-  borderIcons_ = icons;
   ApplyFrame();
 }
 

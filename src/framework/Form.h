@@ -44,7 +44,6 @@ class TForm : public TWinControl {
   int ModalResult() const { return modalResult_; }
   void SetModalResult(int result) { modalResult_ = result; }
 
-  void SetClientSize(int width, int height);
   // Offers Enter or Escape to the form's controls, in tab order; true when one acted on it.
   bool OfferDialogKey(UINT key);
   // Moves the keyboard to the next (or previous) tab stop that it can reach, around the end.
@@ -53,7 +52,6 @@ class TForm : public TWinControl {
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle style);
   const TBorderIcons& BorderIcons() const { return borderIcons_; }
-  void SetBorderIcons(const TBorderIcons& icons);
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -29,7 +29,6 @@ class TGauge : public TWinControl {
   void SetMinValue(int value) { Repaint(model_.SetMinValue(value)); }
   void SetMaxValue(int value) { Repaint(model_.SetMaxValue(value)); }
   void SetProgress(int value) { Repaint(model_.SetProgress(value)); }
-  void AddProgress(int step) { SetProgress(Progress() + step); }
   void SetKind(TGaugeKind kind) { Repaint(model_.SetKind(kind)); }
   void SetShowText(bool show) { Repaint(model_.SetShowText(show)); }
   void SetBorderStyle(TGaugeBorder border) { Repaint(model_.SetBorderStyle(border)); }

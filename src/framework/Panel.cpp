@@ -54,20 +54,6 @@ void TPanel::SetAlignment(TAlignment alignment) {
   Invalidate();
 }
 
-void TPanel::SetBevelOuter(TBevelCut bevel) {
-  if (bevel == bevelOuter_) return;
-  bevelOuter_ = bevel;
-  Realign();
-  Invalidate();
-}
-
-void TPanel::SetBevelInner(TBevelCut bevel) {
-  if (bevel == bevelInner_) return;
-  bevelInner_ = bevel;
-  Realign();
-  Invalidate();
-}
-
 int TPanel::BevelInset() const {
   int inset = borderWidth_;
   if (bevelOuter_ != TBevelCut::bvNone) inset += bevelWidth_;

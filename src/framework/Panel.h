@@ -29,9 +29,7 @@ class TPanel : public TWinControl {
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment alignment);
   TBevelCut BevelOuter() const { return bevelOuter_; }
-  void SetBevelOuter(TBevelCut bevel);
   TBevelCut BevelInner() const { return bevelInner_; }
-  void SetBevelInner(TBevelCut bevel);
 
  protected:
   void Paint(HDC dc) override;

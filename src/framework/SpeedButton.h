@@ -23,7 +23,6 @@ class TSpeedButton : public TWinControl {
   TSpeedButton(TComponent* owner, TWinControl* parent, const TSpeedButtonParams& params = {});
 
   const TPicture& Glyph() const { return glyph_; }
-  bool Down() const { return down_; }
   bool DialogKey(UINT key) override;
 
  protected:

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <string>
 
+#include "engine/core/ByteOrder.h"
+
 namespace patchpav::demo {
 namespace {
 
@@ -28,11 +30,6 @@ FieldDef Field(std::string name, FieldType type, int size = 0) {
 void WriteSmallTable(const std::filesystem::path& file, TableSchema schema,
                      const std::vector<std::vector<Value>>& rows) {
   Table::Create(file, schema, rows, true);
-}
-
-std::uint16_t ReadU16(const std::string& bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
 }
 
 std::string ReadFile(const std::filesystem::path& file) {
@@ -96,7 +93,8 @@ void WriteNoPatientIndex(const std::filesystem::path& directory) {
   // first; Y03: the index of its blocks.
   x[0x04] = 3;
   x[0x15] = 3;
-  const std::size_t fieldNumbers = ReadU16(x, 0x66) + 0x58u;
+  const std::size_t fieldNumbers =
+      LoadLittleEndian16(reinterpret_cast<const std::byte*>(x.data()) + 0x66) + 0x58u;
   x[fieldNumbers] = 3;
   x[fieldNumbers + 1] = 0;
   y[0x04] = 4;

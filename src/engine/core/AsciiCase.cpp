@@ -1,11 +1,6 @@
 #include "engine/core/AsciiCase.h"
 
 namespace patchpav {
-namespace {
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -19,6 +14,12 @@ std::string ToUpperAscii(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) c = UpperAscii(c);
   return upper;
+}
+
+std::string ToLowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = LowerAscii(c);
+  return lower;
 }
 
 }  // namespace patchpav

@@ -5,6 +5,7 @@
 
 #include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/drivers/paradox/CodePage.h"
 #include "engine/drivers/paradox/LanguageDriver.h"
 #include "engine/drivers/paradox/TableCopy.h"
@@ -17,10 +18,6 @@ namespace {
 std::string ParamOr(const DriverParams& params, const std::string& name) {
   const auto found = params.find(name);
   return found == params.end() ? std::string() : found->second;
-}
-
-std::filesystem::path PathFromUtf8(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #include "engine/sql/RecordFilter.h"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
+#include "engine/core/ByteOrder.h"
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/FieldCodec.h"
 
@@ -72,13 +71,6 @@ RecordFilter::RecordFilter(const std::optional<Condition>& where, std::span<cons
 }
 
 namespace {
-
-std::uint64_t LoadBigEndian64(const std::byte* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-  return v;
-}
 
 std::uint64_t StoredForm(double number) {
   std::byte bytes[8];

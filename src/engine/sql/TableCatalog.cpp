@@ -5,16 +5,12 @@
 
 #include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 
 namespace patchpav::sql {
 namespace {
 
 using paradox::Table;
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 bool SameFields(const paradox::TableSchema& a, const paradox::TableSchema& b) {
   if (a.fields.size() != b.fields.size() || a.keyFieldCount != b.keyFieldCount) return false;
@@ -46,10 +42,10 @@ std::filesystem::path TableCatalog::Locate(std::string_view name) const {
   std::error_code error;
   for (std::filesystem::directory_iterator it(directory_, error), end; !error && it != end;
        it.increment(error)) {
-    if (EqualsIgnoreCase(Utf8(it->path().filename()), wanted)) matches.push_back(it->path());
+    if (EqualsIgnoreCase(PathToUtf8(it->path().filename()), wanted)) matches.push_back(it->path());
   }
   if (error) {
-    throw EDatabaseError("Impossible de lire le répertoire " + Utf8(directory_) + " : " +
+    throw EDatabaseError("Impossible de lire le répertoire " + PathToUtf8(directory_) + " : " +
                          error.message());
   }
   if (matches.empty()) throw unknown();
@@ -64,7 +60,7 @@ std::filesystem::path TableCatalog::Locate(std::string_view name) const {
 
 std::shared_ptr<TableCatalog::Entry> TableCatalog::Find(std::string_view name) {
   const std::filesystem::path file = Locate(name);
-  const std::string key = ToUpperAscii(Utf8(file.filename()));
+  const std::string key = ToUpperAscii(PathToUtf8(file.filename()));
   if (auto found = entries_.find(key); found != entries_.end()) return found->second;
   auto entry = std::make_shared<Entry>();
   entry->file = file;
@@ -83,7 +79,7 @@ void TableCatalog::OpenEntry(Entry& entry, Table::Access access) {
   entry.access = access;
   if (!entry.schema.fields.empty() && !SameFields(entry.schema, entry.table->Schema())) {
     entry.table.reset();
-    throw EDatabaseError("La structure de la table " + Utf8(entry.file.stem()) +
+    throw EDatabaseError("La structure de la table " + PathToUtf8(entry.file.stem()) +
                          " a changé depuis la préparation de la requête");
   }
 }

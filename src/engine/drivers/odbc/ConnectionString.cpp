@@ -1,20 +1,12 @@
 #include "engine/drivers/odbc/ConnectionString.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
+#include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
 
 namespace patchpav::odbc {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 std::string Param(const DriverParams& params, const std::string& name) {
   const auto it = params.find(name);
@@ -42,7 +34,7 @@ void Append(std::string& out, std::string_view attribute, const std::string& val
 // "ODBC Driver 18 for SQL Server" -> 18; 0 for any other name.
 int OdbcDriverVersion(std::string_view driver) {
   constexpr std::string_view kPrefix = "odbc driver ";
-  const std::string lower = Lower(driver);
+  const std::string lower = ToLowerAscii(driver);
   if (lower.rfind(kPrefix, 0) != 0) return 0;
   return std::atoi(lower.c_str() + kPrefix.size());
 }
@@ -63,7 +55,7 @@ std::string PlainValue(std::string_view attribute, std::string_view value, bool 
 }
 
 DriverFamily FamilyOf(std::string_view driver) {
-  const std::string lower = Lower(driver);
+  const std::string lower = ToLowerAscii(driver);
   if (lower.find("postgres") != std::string::npos || lower.find("psqlodbc") != std::string::npos)
     return DriverFamily::PostgreSql;
   if (lower.find("sqlite") != std::string::npos) return DriverFamily::Sqlite;
@@ -97,7 +89,7 @@ std::string ChooseSqlServerDriver(const std::vector<std::string>& installed) {
   int newestVersion = 18;
   for (const std::string& name : installed) {
     const int version = OdbcDriverVersion(name);
-    if (version > newestVersion && Lower(name).ends_with(" for sql server")) {
+    if (version > newestVersion && ToLowerAscii(name).ends_with(" for sql server")) {
       newest = name;
       newestVersion = version;
     }
@@ -105,7 +97,7 @@ std::string ChooseSqlServerDriver(const std::vector<std::string>& installed) {
   if (!newest.empty()) return newest;
   for (const std::string_view wanted : kPreferred) {
     for (const std::string& name : installed) {
-      if (Lower(name) == Lower(wanted)) return name;
+      if (EqualsIgnoreCase(name, wanted)) return name;
     }
   }
   return {};

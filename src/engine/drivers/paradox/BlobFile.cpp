@@ -5,7 +5,9 @@
 #include <system_error>
 
 #include "engine/core/AsciiCase.h"
+#include "engine/core/ByteOrder.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/drivers/paradox/CodePage.h"
 #include "engine/drivers/paradox/FieldCodec.h"
 
@@ -24,10 +26,6 @@ constexpr std::uint64_t kChunk = 16;
 enum BlockType : unsigned { kHeaderBlock = 0, kSingleBlock = 2, kSharedBlock = 3 };
 
 unsigned U8(const std::byte* p) { return std::to_integer<unsigned>(p[0]); }
-std::uint16_t U16(const std::byte* p) { return static_cast<std::uint16_t>(U8(p) | U8(p + 1) << 8); }
-std::uint32_t U32(const std::byte* p) {
-  return static_cast<std::uint32_t>(U16(p)) | static_cast<std::uint32_t>(U16(p + 2)) << 16;
-}
 
 std::string Hex(std::uint64_t value) {
   char text[24];
@@ -35,29 +33,23 @@ std::string Hex(std::uint64_t value) {
   return text;
 }
 
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 // NAME.MB beside NAME.DB, in the letter case of the .DB's extension or, failing that, in any
 // letter case (files copied from another system keep theirs).
 std::filesystem::path BlobPathBeside(const std::filesystem::path& dataFile) {
-  const std::string extension = Utf8(dataFile.extension());
-  const bool lower =
-      std::any_of(extension.begin(), extension.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  const std::string extension = PathToUtf8(dataFile.extension());
+  const bool lower = std::any_of(extension.begin(), extension.end(), IsLowerAscii);
   std::filesystem::path expected = dataFile;
   expected.replace_extension(lower ? ".mb" : ".MB");
   std::error_code error;
   if (std::filesystem::exists(expected, error)) return expected;
   const std::filesystem::path directory =
       dataFile.has_parent_path() ? dataFile.parent_path() : std::filesystem::path(".");
-  const std::string wanted = Utf8(expected.filename());
+  const std::string wanted = PathToUtf8(expected.filename());
   std::filesystem::directory_iterator it(directory, error);
   if (error) return expected;
   for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
     if (error) break;
-    if (EqualsIgnoreCase(Utf8(it->path().filename()), wanted)) return it->path();
+    if (EqualsIgnoreCase(PathToUtf8(it->path().filename()), wanted)) return it->path();
   }
   return expected;
 }
@@ -66,7 +58,8 @@ std::filesystem::path BlobPathBeside(const std::filesystem::path& dataFile) {
 
 BlobDescriptor ReadBlobDescriptor(const std::byte* field, int fieldSize) {
   const std::byte* tail = field + (fieldSize - 10);
-  return BlobDescriptor{U32(tail), U32(tail + 4), U16(tail + 8)};
+  return BlobDescriptor{LoadLittleEndian32(tail), LoadLittleEndian32(tail + 4),
+                        LoadLittleEndian16(tail + 8)};
 }
 
 BlobFile::BlobFile(std::unique_ptr<TableFile> file, std::string name)
@@ -117,9 +110,9 @@ std::string BlobFile::ReadSingle(std::uint64_t block, const BlobDescriptor& blob
     Damaged("le bloc " + Hex(block) + " est de type " + std::to_string(U8(head)) +
             " au lieu de tenir une seule valeur");
   }
-  const std::uint64_t blockSize = U16(head + 1) * kUnit;
-  const std::uint32_t length = U32(head + 3);
-  const std::uint16_t modification = U16(head + 7);
+  const std::uint64_t blockSize = LoadLittleEndian16(head + 1) * kUnit;
+  const std::uint32_t length = LoadLittleEndian32(head + 3);
+  const std::uint16_t modification = LoadLittleEndian16(head + 7);
   if (length != blob.length) {
     Damaged("la valeur du bloc " + Hex(block) + " a " + std::to_string(length) +
             " octets, l'enregistrement en annonce " + std::to_string(blob.length));
@@ -163,7 +156,7 @@ std::string BlobFile::ReadShared(std::uint64_t block, unsigned index, const Blob
   const std::byte* pointer = shared_.data() + kPointerTable + kPointerSize * index;
   const std::uint64_t start = U8(pointer) * kChunk;
   const unsigned chunks = U8(pointer + 1);
-  const std::uint16_t modification = U16(pointer + 2);
+  const std::uint16_t modification = LoadLittleEndian16(pointer + 2);
   const unsigned inLastChunk = U8(pointer + 4);
   const std::string where = "l'emplacement " + std::to_string(index) + " du bloc " + Hex(block);
   if (start == 0) Damaged(where + " est libre");
@@ -193,7 +186,7 @@ TableBlobs::TableBlobs(const std::filesystem::path& dataFile, FileSystem& files)
 BlobFile& TableBlobs::File() const {
   if (file_) return *file_;
   const std::filesystem::path path = BlobPathBeside(dataFile_);
-  const std::string shown = Utf8(path.filename());
+  const std::string shown = PathToUtf8(path.filename());
   std::unique_ptr<TableFile> handle;
   try {
     handle = files_.Open(path, OpenMode::Read);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/core/ByteOrder.h"
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/CodePage.h"
 
@@ -13,23 +14,16 @@ namespace {
 constexpr int kBcdSize = 17;
 constexpr int kBcdDigits = 32;
 
-std::uint32_t ReadBigEndian(const std::byte* p, int size) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < size; ++i) v = (v << 8) | std::to_integer<std::uint32_t>(p[i]);
-  return v;
-}
-
 std::int64_t DecodeInteger(const std::byte* p, int size) {
-  const std::uint32_t raw = ReadBigEndian(p, size);
-  if (size == 2) return static_cast<std::int16_t>(static_cast<std::uint16_t>(raw ^ 0x8000u));
-  return static_cast<std::int32_t>(raw ^ 0x80000000u);
+  if (size == 2) return static_cast<std::int16_t>(LoadBigEndian16(p) ^ 0x8000u);
+  return static_cast<std::int32_t>(LoadBigEndian32(p) ^ 0x80000000u);
 }
 
 void EncodeInteger(std::int64_t v, int size, std::byte* out) {
-  std::uint32_t raw = static_cast<std::uint32_t>(v) ^ (size == 2 ? 0x8000u : 0x80000000u);
-  for (int i = size - 1; i >= 0; --i) {
-    out[i] = static_cast<std::byte>(raw & 0xFF);
-    raw >>= 8;
+  if (size == 2) {
+    StoreBigEndian16(out, static_cast<std::uint16_t>(static_cast<std::uint16_t>(v) ^ 0x8000u));
+  } else {
+    StoreBigEndian32(out, static_cast<std::uint32_t>(v) ^ 0x80000000u);
   }
 }
 
@@ -204,9 +198,7 @@ Value DecodeField(const std::byte* p, const FieldDef& field, int codePage) {
       // The value's first bytes sit in the record: this is the value when it fits there (the
       // table reads a longer one from the .MB file, BlobFile.h).
       const int leader = field.size - 10;
-      std::uint32_t length = 0;
-      for (int i = 3; i >= 0; --i)
-        length = (length << 8) | std::to_integer<std::uint32_t>(p[leader + 4 + i]);
+      const std::uint32_t length = LoadLittleEndian32(p + leader + 4);
       const auto shown = static_cast<std::size_t>(
           std::min<std::uint32_t>(length, static_cast<std::uint32_t>(leader)));
       const std::string bytes(reinterpret_cast<const char*>(p), shown);
@@ -278,11 +270,7 @@ void EncodeField(const Value& value, const FieldDef& field, int codePage, std::b
       }
       if (bytes->empty()) return;
       std::memcpy(out, bytes->data(), bytes->size());
-      auto length = static_cast<std::uint32_t>(bytes->size());
-      for (int i = 0; i < 4; ++i) {
-        out[leader + 4 + i] = static_cast<std::byte>(length & 0xFF);
-        length >>= 8;
-      }
+      StoreLittleEndian32(out + leader + 4, static_cast<std::uint32_t>(bytes->size()));
       return;
     }
   }

@@ -4,13 +4,13 @@
 // order: integers big-endian with the sign bit flipped, doubles big-endian with the sign bit set
 // for positives and every bit inverted for negatives. All-zero bytes are a blank (null) field.
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
 
+#include "engine/core/ByteOrder.h"
 #include "engine/core/Value.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 
@@ -25,9 +25,7 @@ inline bool IsBlankBytes(const std::byte* p, int size) {
 
 // A Number, Currency or Timestamp field as a double; blank reads as 0.
 inline double DecodeDoubleBytes(const std::byte* p) {
-  std::uint64_t bits;
-  std::memcpy(&bits, p, sizeof bits);
-  if constexpr (std::endian::native == std::endian::little) bits = __builtin_bswap64(bits);
+  std::uint64_t bits = LoadBigEndian64(p);
   if (bits == 0) return 0.0;
   bits = (bits & 0x8000000000000000ull) ? bits & 0x7FFFFFFFFFFFFFFFull : ~bits;
   double value;
@@ -40,10 +38,7 @@ inline void EncodeDoubleBytes(double value, std::byte* out) {
   std::uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   bits = (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
-  for (int i = 7; i >= 0; --i) {
-    out[i] = static_cast<std::byte>(bits & 0xFF);
-    bits >>= 8;
-  }
+  StoreBigEndian64(out, bits);
 }
 
 // The bytes a field of this type takes in a record, from its descriptor's size byte; nullopt for

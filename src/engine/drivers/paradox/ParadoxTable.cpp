@@ -34,12 +34,14 @@
 #include "engine/drivers/paradox/ParadoxTable.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <unordered_map>
 
+#include "engine/core/AsciiCase.h"
+#include "engine/core/ByteOrder.h"
 #include "engine/core/DebugCheck.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/drivers/paradox/BlobFile.h"
 #include "engine/drivers/paradox/ChainInvariants.h"
 #include "engine/drivers/paradox/FieldCodec.h"
@@ -52,14 +54,7 @@ namespace patchpav::paradox {
 
 std::optional<int> TableSchema::FindField(std::string_view name) const {
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    const std::string& candidate = fields[i].name;
-    if (candidate.size() == name.size() &&
-        std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) ==
-                 std::tolower(static_cast<unsigned char>(b));
-        })) {
-      return static_cast<int>(i);
-    }
+    if (EqualsIgnoreCase(fields[i].name, name)) return static_cast<int>(i);
   }
   return std::nullopt;
 }
@@ -67,11 +62,6 @@ std::optional<int> TableSchema::FindField(std::string_view name) const {
 namespace {
 
 constexpr std::size_t kWindowBytes = 512 * 1024;
-
-std::string TableNameOf(const std::filesystem::path& file) {
-  const std::u8string stem = file.stem().u8string();
-  return std::string(stem.begin(), stem.end());
-}
 
 class ParadoxTable final : public Table {
  public:
@@ -192,16 +182,11 @@ class ParadoxTable final : public Table {
   // A key of up to 8 bytes (every numeric key) read as a big-endian integer, which orders keys
   // as their bytes do.
   std::uint64_t KeyPrefix(const std::byte* key) const {
-    std::uint64_t v = 0;
     if (header_.recordSize >= 8) {
       // Eight bytes lie inside the record: one load, the bytes past the key masked off.
-      std::memcpy(&v, key, sizeof v);
-      if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-      return v & ~std::uint64_t{0} << (8 * (8 - keySize_));
+      return LoadBigEndian64(key) & ~std::uint64_t{0} << (8 * (8 - keySize_));
     }
-    for (int i = 0; i < 8; ++i)
-      v = (v << 8) | (i < keySize_ ? std::to_integer<std::uint64_t>(key[i]) : 0);
-    return v;
+    return LoadBigEndian(key, keySize_) << (8 * (8 - keySize_));
   }
   std::optional<RecordLocator> FindInBlock(std::uint16_t block, const std::string& key) const;
 
@@ -374,9 +359,7 @@ bool ParadoxTable::KeysAscend(const std::byte* records, int count) const {
     records += size;
     i = 1;
   } else {
-    std::uint64_t v = 0;
-    for (int b = 0; b < keySize_; ++b) v = (v << 8) | std::to_integer<std::uint64_t>(last[b]);
-    previous = v << (8 * (8 - keySize_));
+    previous = LoadBigEndian(last, keySize_) << (8 * (8 - keySize_));
   }
   bool ascend = true;
   for (; i < count; ++i, records += size) {
@@ -614,7 +597,7 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& file, Access acc
 
 std::unique_ptr<Table> Table::Open(const std::filesystem::path& file, Access access,
                                    int defaultCodePage, FileSystem& files) {
-  const std::string name = TableNameOf(file);
+  const std::string name = PathToUtf8(file.stem());
   std::unique_ptr<TableFile> handle;
   try {
     handle = files.Open(file, access == Access::ReadWrite ? OpenMode::ReadWrite : OpenMode::Read);

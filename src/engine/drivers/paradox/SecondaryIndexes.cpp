@@ -1,32 +1,23 @@
 #include "engine/drivers/paradox/SecondaryIndexes.h"
 
 #include <algorithm>
-#include <cctype>
 #include <system_error>
 #include <vector>
 
+#include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/drivers/paradox/TableFile.h"
 #include "engine/drivers/paradox/TableHeader.h"
 
 namespace patchpav::paradox {
 namespace {
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 // .X followed by two characters: single-field (.X01...) and composite (.XG0...) index data files.
 bool IsIndexDataFile(const std::filesystem::path& candidate, const std::string& tableStem) {
-  const std::string ext = Upper(Utf8(candidate.extension()));
-  return ext.size() == 4 && ext[1] == 'X' && Upper(Utf8(candidate.stem())) == tableStem;
+  const std::string ext = ToUpperAscii(PathToUtf8(candidate.extension()));
+  return ext.size() == 4 && ext[1] == 'X' &&
+         ToUpperAscii(PathToUtf8(candidate.stem())) == tableStem;
 }
 
 }  // namespace
@@ -43,7 +34,7 @@ IndexedFields FindIndexedFields(const std::filesystem::path& table, int keyField
   IndexedFields result;
   const std::filesystem::path directory =
       table.has_parent_path() ? table.parent_path() : std::filesystem::path(".");
-  const std::string stem = Upper(Utf8(table.stem()));
+  const std::string stem = ToUpperAscii(PathToUtf8(table.stem()));
   std::error_code error;
   std::filesystem::directory_iterator it(directory, error);
   if (error) return result;
@@ -51,7 +42,7 @@ IndexedFields FindIndexedFields(const std::filesystem::path& table, int keyField
     if (error) break;
     const std::filesystem::path candidate = it->path();
     if (!IsIndexDataFile(candidate, stem)) continue;
-    const std::string shown = Utf8(candidate.filename());
+    const std::string shown = PathToUtf8(candidate.filename());
     try {
       std::unique_ptr<TableFile> file = files.Open(candidate, OpenMode::Read);
       const std::uint64_t size = file->Size();

@@ -10,17 +10,13 @@
 
 #include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/drivers/paradox/TableFile.h"
 
 namespace patchpav::paradox {
 namespace {
 
 constexpr std::uint64_t kChunkBytes = 1 << 20;
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 void CopyOne(const std::filesystem::path& from, const std::filesystem::path& to,
              FileSystem& files) {
@@ -38,7 +34,7 @@ void CopyOne(const std::filesystem::path& from, const std::filesystem::path& to,
     }
     copy->Flush();
   } catch (const FileError& e) {
-    throw EDatabaseError("Copie impossible de " + Utf8(from.filename()) + " : " + e.what());
+    throw EDatabaseError("Copie impossible de " + PathToUtf8(from.filename()) + " : " + e.what());
   }
 }
 
@@ -50,19 +46,19 @@ std::vector<std::filesystem::path> CopyTableFiles(const std::filesystem::path& d
   std::vector<std::filesystem::path> sources{dataFile};
   const std::filesystem::path directory =
       dataFile.has_parent_path() ? dataFile.parent_path() : std::filesystem::path(".");
-  const std::string stem = Utf8(dataFile.stem());
+  const std::string stem = PathToUtf8(dataFile.stem());
   std::error_code error;
   for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
        it.increment(error)) {
     const std::filesystem::path& candidate = it->path();
-    const std::string extension = Utf8(candidate.extension());
-    if (EqualsIgnoreCase(Utf8(candidate.stem()), stem) &&
+    const std::string extension = PathToUtf8(candidate.extension());
+    if (EqualsIgnoreCase(PathToUtf8(candidate.stem()), stem) &&
         (EqualsIgnoreCase(extension, ".PX") || EqualsIgnoreCase(extension, ".MB"))) {
       sources.push_back(candidate);
     }
   }
   if (error) {
-    throw EDatabaseError("Impossible de lire le répertoire " + Utf8(directory) + " : " +
+    throw EDatabaseError("Impossible de lire le répertoire " + PathToUtf8(directory) + " : " +
                          error.message());
   }
   std::vector<std::filesystem::path> copied;

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/core/AsciiCase.h"
+#include "engine/core/ByteOrder.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/drivers/paradox/CodePage.h"
 #include "engine/drivers/paradox/FieldCodec.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
@@ -153,9 +156,7 @@ void PutBlockHeader(std::byte* block, std::size_t number, std::size_t total, int
 
 // Modified big-endian short, as the index stores block numbers and counts.
 void PutIndexShort(std::byte* p, std::uint32_t value) {
-  const std::uint32_t raw = (std::min<std::uint32_t>(value, 0xFFFF)) ^ 0x8000u;
-  p[0] = static_cast<std::byte>((raw >> 8) & 0xFF);
-  p[1] = static_cast<std::byte>(raw & 0xFF);
+  StoreBigEndian16(p, static_cast<std::uint16_t>(std::min<std::uint32_t>(value, 0xFFFF) ^ 0x8000u));
 }
 
 struct IndexEntry {
@@ -235,8 +236,8 @@ void WritePrimaryIndex(FileSystem& files, const std::filesystem::path& path,
 
 std::filesystem::path IndexPathFor(const std::filesystem::path& table) {
   std::filesystem::path index = table;
-  const std::u8string ext = table.extension().u8string();
-  const bool lower = !ext.empty() && ext.back() >= 'a' && ext.back() <= 'z';
+  const std::string ext = PathToUtf8(table.extension());
+  const bool lower = !ext.empty() && IsLowerAscii(ext.back());
   index.replace_extension(lower ? ".px" : ".PX");
   return index;
 }
@@ -371,8 +372,7 @@ void Table::CreateStreaming(const std::filesystem::path& file, const TableSchema
 
 void Table::CreateStreaming(const std::filesystem::path& file, const TableSchema& given,
                             const RowSource& next, bool overwrite, FileSystem& files) {
-  const std::u8string stem = file.stem().u8string();
-  const std::string name(stem.begin(), stem.end());
+  const std::string name = PathToUtf8(file.stem());
   const TableSchema schema = Normalised(given, name);
   std::error_code error;
   if (!overwrite && std::filesystem::exists(file, error)) {

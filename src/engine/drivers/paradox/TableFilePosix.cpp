@@ -10,17 +10,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/core/Paths.h"
+
 namespace patchpav::paradox {
 namespace {
 
-// Paths appear in messages as UTF-8, whatever the platform's narrow encoding.
-std::string PathText(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 std::string Describe(const std::filesystem::path& path, const char* what, int error) {
-  return std::string(what) + " " + PathText(path) + " : " + std::strerror(error);
+  return std::string(what) + " " + PathToUtf8(path) + " : " + std::strerror(error);
 }
 
 FileError::Kind KindOf(int error) {
@@ -58,7 +54,7 @@ class PosixFile final : public TableFile {
       if (n < 0) throw FileError(KindOf(errno), Describe(path_, "Lecture impossible de", errno));
       if (n == 0)
         throw FileError(FileError::Kind::Other,
-                        "Fin de fichier inattendue dans " + PathText(path_));
+                        "Fin de fichier inattendue dans " + PathToUtf8(path_));
       done += static_cast<std::size_t>(n);
     }
   }

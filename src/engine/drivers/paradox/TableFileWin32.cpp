@@ -4,17 +4,13 @@
 
 #include <windows.h>
 
+#include "engine/core/Paths.h"
+
 namespace patchpav::paradox {
 namespace {
 
-// Paths appear in messages as UTF-8, whatever the platform's narrow encoding.
-std::string PathText(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 std::string Describe(const std::filesystem::path& path, const char* what, DWORD error) {
-  return std::string(what) + " " + PathText(path) + " (erreur " + std::to_string(error) + ")";
+  return std::string(what) + " " + PathToUtf8(path) + " (erreur " + std::to_string(error) + ")";
 }
 
 FileError::Kind KindOf(DWORD error) {
@@ -59,7 +55,7 @@ class Win32File final : public TableFile {
       }
       if (read == 0)
         throw FileError(FileError::Kind::Other,
-                        "Fin de fichier inattendue dans " + PathText(path_));
+                        "Fin de fichier inattendue dans " + PathToUtf8(path_));
       done += read;
     }
   }

@@ -9,27 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/ByteOrder.h"
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 
 namespace patchpav::paradox {
 
-inline std::uint16_t ReadU16(const std::byte* p) {
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) |
-                                    std::to_integer<unsigned>(p[1]) << 8);
-}
+inline std::uint16_t ReadU16(const std::byte* p) { return LoadLittleEndian16(p); }
 inline std::int16_t ReadS16(const std::byte* p) { return static_cast<std::int16_t>(ReadU16(p)); }
-inline std::uint32_t ReadU32(const std::byte* p) {
-  return ReadU16(p) | static_cast<std::uint32_t>(ReadU16(p + 2)) << 16;
-}
+inline std::uint32_t ReadU32(const std::byte* p) { return LoadLittleEndian32(p); }
+// The low 16 bits of v.
 inline void WriteU16(std::byte* p, std::uint32_t v) {
-  p[0] = static_cast<std::byte>(v & 0xFF);
-  p[1] = static_cast<std::byte>((v >> 8) & 0xFF);
+  StoreLittleEndian16(p, static_cast<std::uint16_t>(v));
 }
-inline void WriteU32(std::byte* p, std::uint32_t v) {
-  WriteU16(p, v & 0xFFFF);
-  WriteU16(p + 2, v >> 16);
-}
+inline void WriteU32(std::byte* p, std::uint32_t v) { StoreLittleEndian32(p, v); }
 
 constexpr int kBlockHeaderSize = 6;
 constexpr std::size_t kFixedHeaderSize = 0x58;  // every file kind
