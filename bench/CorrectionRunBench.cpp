@@ -23,6 +23,7 @@
 #include "engine/sql/LocalDriver.h"
 #include "framework/GaugeModel.h"
 #include "mkdemobase/DemoBase.h"
+#include "support/TemporaryDirectory.h"
 
 namespace {
 
@@ -92,7 +93,8 @@ const fs::path& PristineBase() {
 template <typename Host>
 void BM_CorrectionRun(benchmark::State& state) {
   const fs::path pristine = PristineBase();
-  const fs::path work = fs::temp_directory_path() / "pp_run_bench_work";
+  const patchpav::testing::TemporaryDirectory scratch;
+  const fs::path work = scratch / "work";
   long rowsWritten = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -115,15 +117,15 @@ void BM_CorrectionRun(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["rows_written"] = static_cast<double>(rowsWritten);
-  fs::remove_all(work);
 }
 
 // The same as EngineOnly, with the backup (the table's files copied) and a journal line flushed
 // before each write, as the application runs it.
 void BM_CorrectionRunWithBackup(benchmark::State& state) {
   const fs::path pristine = PristineBase();
-  const fs::path work = fs::temp_directory_path() / "pp_run_bench_work";
-  const fs::path backups = fs::temp_directory_path() / "pp_run_bench_backups";
+  const patchpav::testing::TemporaryDirectory scratch;
+  const fs::path work = scratch / "work";
+  const fs::path backups = scratch / "backups";
   long rowsWritten = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -154,8 +156,6 @@ void BM_CorrectionRunWithBackup(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["rows_written"] = static_cast<double>(rowsWritten);
-  fs::remove_all(work);
-  fs::remove_all(backups);
 }
 
 BENCHMARK(BM_CorrectionRun<SilentHost>)

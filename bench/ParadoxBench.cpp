@@ -19,6 +19,7 @@ extern "C" {
 #include <random>
 
 #include "engine/core/ByteOrder.h"
+#include "engine/drivers/paradox/FieldCodec.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/sql/LeadByteScreen.h"
 #include "mkdemobase/DemoBase.h"
@@ -107,7 +108,7 @@ std::size_t SelectNegative(const Table& table,
     }
     for (const std::uint32_t i : candidates) {
       for (int f = 1; f <= kAmounts; ++f) {
-        if (table.DecodeDouble(records + i * size, f) < 0) {
+        if (patchpav::paradox::DecodeDoubleBytes(records + i * size + offsets[f - 1]) < 0) {
           ++found;
           break;
         }

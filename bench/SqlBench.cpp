@@ -25,6 +25,8 @@
 
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/sql/LocalDriver.h"
+#include "support/FieldBuilders.h"
+#include "support/TemporaryDirectory.h"
 
 // pxlib's header declares C functions without saying so.
 extern "C" {
@@ -35,8 +37,6 @@ namespace {
 
 using patchpav::DriverConnection;
 using patchpav::Value;
-using patchpav::paradox::FieldDef;
-using patchpav::paradox::FieldType;
 using patchpav::paradox::Table;
 using patchpav::paradox::TableSchema;
 
@@ -51,34 +51,12 @@ const char kWrite[] =
     "  MontantSS3 = :montantSS3,\r\n  MontantSS4 = :montantSS4,\r\n  MontantSS5 = :montantSS5,\r\n"
     "  MontantSS6 = :montantSS6,\r\n  MontantSS7 = :montantSS7\r\nWhere CPMain_ID = :cpmain_id";
 
-FieldDef Field(std::string name, FieldType type, int size) {
-  FieldDef field;
-  field.name = std::move(name);
-  field.type = type;
-  field.size = size;
-  return field;
-}
-
 // The directory holding a CPMAIN of the given size, made once per run of the benchmark.
 std::filesystem::path CpMainDirectory(int rows) {
-  struct Made : std::map<int, std::filesystem::path> {
-    ~Made() {
-      std::error_code ignored;
-      for (const auto& entry : *this) std::filesystem::remove_all(entry.second, ignored);
-    }
-  };
-  static Made made;
-  if (auto found = made.find(rows); found != made.end()) return found->second;
-  const auto directory = std::filesystem::temp_directory_path() /
-                         ("pp_sql_bench_" + std::to_string(getpid()) + "_" + std::to_string(rows));
-  std::filesystem::create_directories(directory);
-  TableSchema schema;
-  schema.fields.push_back(Field("CPMain_ID", FieldType::Long, 4));
-  for (int i = 1; i <= 7; ++i) {
-    schema.fields.push_back(Field("MontantSS" + std::to_string(i), FieldType::Number, 8));
-  }
-  schema.fields.push_back(Field("Libelle", FieldType::Alpha, 30));
-  schema.keyFieldCount = 1;
+  static std::map<int, patchpav::testing::TemporaryDirectory> made;
+  if (auto found = made.find(rows); found != made.end()) return found->second.Path();
+  const std::filesystem::path directory = made[rows].Path();
+  const TableSchema schema = patchpav::testing::CpMainSchema({.labelSize = 30});
   std::vector<std::vector<Value>> data;
   data.reserve(rows);
   for (int id = 1; id <= rows; ++id) {
@@ -89,7 +67,6 @@ std::filesystem::path CpMainDirectory(int rows) {
     data.push_back(std::move(row));
   }
   Table::Create(directory / "CPMAIN.DB", schema, data);
-  made.emplace(rows, directory);
   return directory;
 }
 

@@ -78,7 +78,7 @@ inline std::vector<AmountRow> ReadAmounts(const std::filesystem::path& directory
     for (std::size_t i = 0; i < count; ++i) {
       const std::byte* record = records + i * static_cast<std::size_t>(table->RecordSize());
       AmountRow row{static_cast<int>(table->Decode(record, 0).AsInteger()), {}};
-      for (int f = 1; f <= 7; ++f) row.amounts.push_back(table->DecodeDouble(record, f));
+      for (int f = 1; f <= 7; ++f) row.amounts.push_back(table->Decode(record, f).AsFloat());
       rows.push_back(row);
     }
   });

@@ -5,24 +5,23 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "correction/JournalText.h"
 #include "engine/paradox/ParadoxTestSupport.h"
+#include "support/FileBytes.h"
+#include "support/TemporaryDirectory.h"
 
 namespace patchpav {
 namespace {
 
 namespace fs = std::filesystem;
 using paradox::testing::FailingFileSystem;
-using paradox::testing::TempDir;
-
-std::string FileText(const fs::path& path) {
-  const std::vector<char> bytes = paradox::testing::FileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
+using testing::FileBytes;
+using testing::TemporaryDirectory;
 
 // Every number goes out in its shortest form and comes back as the same double, whichever the
 // separator.
@@ -74,7 +73,7 @@ TEST(JournalTextTest, LinesOfTheJournalAndOfTheUndoScript) {
 
 TEST(BackupFolderTest, NameIsTheLocalTimeAndARunThatFindsItTakenAddsASuffix) {
   EXPECT_EQ("20260105-090705", BackupFolderName(2026, 1, 5, 9, 7, 5));
-  TempDir dir;
+  TemporaryDirectory dir;
   const fs::path parent = dir / "PatchPAV" / "Sauvegardes";  // made with its parents
   EXPECT_EQ(parent / "20260105-090705", CreateRunFolder(parent, "20260105-090705"));
   EXPECT_EQ(parent / "20260105-090705-2", CreateRunFolder(parent, "20260105-090705"));
@@ -97,7 +96,7 @@ class BackupJournalTest : public ::testing::Test {
     return plan;
   }
 
-  TempDir dir_;
+  TemporaryDirectory dir_;
   fs::path parent_ = dir_ / "Sauvegardes";
   std::vector<fs::path> copiedInto_;
   bool failCopy_ = false;
@@ -120,12 +119,12 @@ TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
   // Written and flushed before the UPDATE runs: readable while the run goes on.
   EXPECT_EQ("\xEF\xBB\xBF" + JournalHeader() + WrittenLine(first_) + WrittenLine(failed_) +
                 FailedLine(failed_, "refusé"),
-            FileText(folder / "journal.csv"));
+            FileBytes(folder / "journal.csv"));
   journal.WriteAhead(second_);
   EXPECT_FALSE(fs::exists(folder / "annulation.sql"));
   journal.Finish();
 
-  const std::string sql = FileText(folder / "annulation.sql");
+  const std::string sql = FileBytes(folder / "annulation.sql");
   const std::string body = "BEGIN TRANSACTION;\r\n" + UndoStatement(second_) + "\r\n" +
                            UndoStatement(first_) + "\r\nCOMMIT TRANSACTION;\r\n";
   ASSERT_GE(sql.size(), body.size());

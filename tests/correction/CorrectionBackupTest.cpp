@@ -10,6 +10,7 @@
 
 #include <bit>
 #include <charconv>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -27,13 +28,15 @@
 #include "engine/core/Errors.h"
 #include "engine/paradox/ParadoxTestSupport.h"
 #include "engine/sql/LocalDriver.h"
+#include "support/FieldBuilders.h"
+#include "support/FileBytes.h"
 
 namespace patchpav {
 namespace {
 
 namespace fs = std::filesystem;
 using paradox::FieldType;
-using paradox::testing::FileBytes;
+using testing::FileBytes;
 
 // Ends the process at once, as a power cut or the task manager would: no destructor, no flush.
 #ifdef _WIN32
@@ -151,8 +154,7 @@ std::optional<double> ReadCell(const std::string& cell) {
 
 // journal.csv as a spreadsheet reads it: byte-order mark, header, then ';'-separated cells.
 std::vector<JournalLine> ReadJournal(const fs::path& file) {
-  const std::vector<char> bytes = FileBytes(file);
-  std::string text(bytes.begin(), bytes.end());
+  std::string text = FileBytes(file);
   EXPECT_TRUE(
       text.starts_with("\xEF\xBB\xBF"
                        "CPMain_ID;MontantSS1 avant;"))
@@ -229,14 +231,7 @@ class CorrectionBackupTest : public ::testing::Test {
   // column, which refuses a write of 19.5.
   void MakeCpMain(const std::vector<std::pair<int, Amounts7>>& rows,
                   FieldType secondAmount = FieldType::Number) {
-    paradox::TableSchema schema;
-    schema.fields.push_back(paradox::testing::Field("CPMain_ID", FieldType::Long, 4));
-    for (int i = 1; i <= 7; ++i) {
-      const FieldType type = i == 2 ? secondAmount : FieldType::Number;
-      schema.fields.push_back(paradox::testing::Field("MontantSS" + std::to_string(i), type,
-                                                      type == FieldType::Long ? 4 : 8));
-    }
-    schema.keyFieldCount = 1;
+    const paradox::TableSchema schema = testing::CpMainSchema({.secondAmount = secondAmount});
     std::vector<std::vector<Value>> values;
     for (const auto& [key, amounts] : rows) {
       std::vector<Value> row{Value::Integer(key)};
@@ -252,13 +247,13 @@ class CorrectionBackupTest : public ::testing::Test {
       values.push_back(std::move(row));
     }
     paradox::Table::Create(base_ / "CPMAIN.DB", schema, values);
-    std::vector<char> memo(4096 * 3);
+    std::string memo(4096 * 3, '\0');
     for (std::size_t i = 0; i < memo.size(); ++i) memo[i] = static_cast<char>(i * 7);
-    paradox::testing::WriteFileBytes(base_ / "CPMAIN.MB", memo);
+    testing::WriteFileBytes(base_ / "CPMAIN.MB", memo);
   }
 
-  std::map<std::string, std::vector<char>> BaseFiles() {
-    std::map<std::string, std::vector<char>> files;
+  std::map<std::string, std::string> BaseFiles() {
+    std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(base_)) {
       files[entry.path().filename().string()] = FileBytes(entry.path());
     }

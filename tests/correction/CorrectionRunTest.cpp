@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <optional>
@@ -26,26 +24,26 @@
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/drivers/paradox/TableFile.h"
 #include "engine/sql/LocalDriver.h"
+#include "support/FieldBuilders.h"
+#include "support/FileBytes.h"
+#include "support/StoredDouble.h"
+#include "support/TemporaryDirectory.h"
 
 namespace patchpav {
 namespace {
 
 namespace fs = std::filesystem;
 using paradox::FieldType;
+using testing::CpMainSchema;
+using testing::Field;
 using testing::RecordingHost;
+using testing::StoredDouble;
+using testing::TemporaryDirectory;
 
 struct Row {
   int key;
   std::vector<double> amounts;  // seven, or empty for all blank
 };
-
-paradox::FieldDef Field(std::string name, FieldType type, int size) {
-  paradox::FieldDef f;
-  f.name = std::move(name);
-  f.type = type;
-  f.size = size;
-  return f;
-}
 
 // The system's files, except that the tables cannot be opened for writing (as Windows answers
 // for a read-only file or folder, or a table another program holds), or that their writes fail
@@ -105,30 +103,15 @@ class CorrectionRunTest : public ::testing::Test {
     if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
   }
 
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(::testing::TempDir()) / (std::string("pp_run_") + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
   void TearDown() override {
     database_.SetConnected(false);
     Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
   }
 
   // CPMAIN keyed on CPMain_ID; amountType lets a test make one amount column an integer column.
   void MakeCpMain(const std::vector<Row>& rows, FieldType secondAmountType = FieldType::Number) {
-    paradox::TableSchema schema;
-    schema.fields.push_back(Field("CPMain_ID", FieldType::Long, 4));
-    for (int i = 1; i <= 7; ++i) {
-      const FieldType type = i == 2 ? secondAmountType : FieldType::Number;
-      schema.fields.push_back(
-          Field("MontantSS" + std::to_string(i), type, type == FieldType::Long ? 4 : 8));
-    }
-    schema.fields.push_back(Field("Libelle", FieldType::Alpha, 20));
-    schema.keyFieldCount = 1;
+    const paradox::TableSchema schema =
+        CpMainSchema({.labelSize = 20, .secondAmount = secondAmountType});
     std::vector<Row> sorted = rows;
     std::sort(sorted.begin(), sorted.end(),
               [](const Row& a, const Row& b) { return a.key < b.key; });
@@ -153,7 +136,7 @@ class CorrectionRunTest : public ::testing::Test {
   CorrectionSummary Run(RecordingHost& host) {
     database_.SetDatabaseName(kAlias);
     database_.Params().Clear();
-    database_.Params().Add("PATH=" + dir_.string());
+    database_.Params().Add("PATH=" + dir_.Path().string());
     database_.SetConnected(true);
     select_.SetDatabaseName(kAlias);
     update_.SetDatabaseName(kAlias);
@@ -178,24 +161,14 @@ class CorrectionRunTest : public ::testing::Test {
   // Replaces the stored bytes of one amount by those of another value, as a program that writes
   // whatever it likes into the file could. The amount must be unique in the file.
   void OverwriteAmount(double stored, double replacement) {
-    const auto encode = [](double v) {
-      std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-      bits = (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
-      std::string bytes(8, '\0');
-      for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(bits >> (56 - 8 * i));
-      return bytes;
-    };
     std::string bytes = FileBytes();
-    const auto at = bytes.find(encode(stored));
+    const auto at = bytes.find(StoredDouble(stored));
     ASSERT_NE(std::string::npos, at);
-    bytes.replace(at, 8, encode(replacement));
-    std::ofstream(dir_ / "CPMAIN.DB", std::ios::binary | std::ios::trunc) << bytes;
+    bytes.replace(at, 8, StoredDouble(replacement));
+    testing::WriteFileBytes(dir_ / "CPMAIN.DB", bytes);
   }
 
-  std::string FileBytes() {
-    std::ifstream in(dir_ / "CPMAIN.DB", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  std::string FileBytes() { return testing::FileBytes(dir_ / "CPMAIN.DB"); }
 
   // Makes the run reach its tables through files_.
   void UseGuardedFiles() {
@@ -227,7 +200,7 @@ class CorrectionRunTest : public ::testing::Test {
 
   GuardedFiles files_;
 
-  fs::path dir_;
+  TemporaryDirectory dir_;
   TDatabase database_;
   TQuery select_;
   TQuery update_;

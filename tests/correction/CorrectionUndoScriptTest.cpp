@@ -19,6 +19,8 @@
 #include "engine/drivers/odbc/OdbcDriver.h"
 #include "engine/odbc/OdbcTestServers.h"
 #include "engine/paradox/ParadoxTestSupport.h"
+#include "support/FileBytes.h"
+#include "support/TemporaryDirectory.h"
 
 namespace patchpav {
 namespace {
@@ -107,7 +109,7 @@ TEST(CorrectionUndoScriptTest, RunningTheScriptPutsEveryAmountBackBitForBit) {
   std::vector<std::string> lines;
   for (const auto& [name, value] : params) lines.push_back(name + "=" + value);
   EngineSession().AddDriverAlias(kAlias, "MSSQL", lines);
-  paradox::testing::TempDir backups;
+  testing::TemporaryDirectory backups;
   int written = 0;
   {
     TDatabase database;
@@ -129,8 +131,7 @@ TEST(CorrectionUndoScriptTest, RunningTheScriptPutsEveryAmountBackBitForBit) {
   const fs::path script = backups.Path() / "20261208-154300" / "annulation.sql";
   ASSERT_TRUE(fs::exists(script));
   // Some rows were written in more than one sweep: only newest first puts them back as they were.
-  const std::vector<char> bytes = paradox::testing::FileBytes(script);
-  const std::string text(bytes.begin(), bytes.end());
+  const std::string text = testing::FileBytes(script);
   int statements = 0;
   for (std::size_t at = 0; (at = text.find("UPDATE CPMAIN", at)) != std::string::npos; ++at) {
     ++statements;

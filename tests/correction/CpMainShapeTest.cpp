@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +21,9 @@
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/sql/LocalDriver.h"
 #include "mkdemobase/DemoBase.h"
+#include "support/FieldBuilders.h"
+#include "support/FileBytes.h"
+#include "support/TemporaryDirectory.h"
 
 namespace patchpav {
 namespace {
@@ -31,17 +32,15 @@ namespace fs = std::filesystem;
 using paradox::FieldDef;
 using paradox::FieldType;
 using paradox::Table;
+using testing::Field;
+using testing::FileBytes;
 using testing::RecordingHost;
+using testing::TemporaryDirectory;
 using testing::UseTestEngineConfig;
 
 const char kAlias[] = "CpMainShapeBase";
 const char kFinished[] =
     "La correction de la comptabilité est terminée. Le programme va être fermé.";
-
-std::string FileBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Every record's bytes by its key's bytes, read from the file as it is now.
 std::map<std::string, std::string> Records(const fs::path& file) {
@@ -57,15 +56,6 @@ std::map<std::string, std::string> Records(const fs::path& file) {
   return records;
 }
 
-FieldDef Field(std::string name, FieldType type, int size = 0, int decimals = 0) {
-  FieldDef f;
-  f.name = std::move(name);
-  f.type = type;
-  f.size = size;
-  f.decimals = decimals;
-  return f;
-}
-
 class CpMainShapeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -73,22 +63,12 @@ class CpMainShapeTest : public ::testing::Test {
     Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
     if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
   }
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(::testing::TempDir()) / (std::string("pp_shape_") + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    database_.SetConnected(false);
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void TearDown() override { database_.SetConnected(false); }
 
   CorrectionSummary Run(RecordingHost& host) {
     database_.SetDatabaseName(kAlias);
     database_.Params().Clear();
-    database_.Params().Add("PATH=" + dir_.string());
+    database_.Params().Add("PATH=" + dir_.Path().string());
     database_.SetConnected(true);
     select_.SetDatabaseName(kAlias);
     update_.SetDatabaseName(kAlias);
@@ -112,7 +92,7 @@ class CpMainShapeTest : public ::testing::Test {
       for (const auto& [key, record] : before) {
         const auto* bytes = reinterpret_cast<const std::byte*>(record.data());
         bool any = false;
-        for (const int f : amounts) any |= table->DecodeDouble(bytes, f) < 0;
+        for (const int f : amounts) any |= table->Decode(bytes, f).AsFloat() < 0;
         negative += any ? 1 : 0;
       }
     }
@@ -138,7 +118,7 @@ class CpMainShapeTest : public ::testing::Test {
       std::string outside = record;
       std::string oldOutside = old;
       for (const int field : amounts) {
-        EXPECT_GE(table->DecodeDouble(bytes, field), 0.0);
+        EXPECT_GE(table->Decode(bytes, field).AsFloat(), 0.0);
         const FieldDef& f = table->Schema().fields[static_cast<std::size_t>(field)];
         outside.replace(static_cast<std::size_t>(f.offset), static_cast<std::size_t>(f.size),
                         static_cast<std::size_t>(f.size), '\0');
@@ -150,7 +130,7 @@ class CpMainShapeTest : public ::testing::Test {
     for (const auto& [name, bytes] : others) EXPECT_EQ(FileBytes(dir_ / name), bytes) << name;
   }
 
-  fs::path dir_;
+  TemporaryDirectory dir_;
   TDatabase database_;
   TQuery select_;
   TQuery update_;
@@ -158,7 +138,7 @@ class CpMainShapeTest : public ::testing::Test {
 
 TEST_F(CpMainShapeTest, TheDemoBaseIsCorrectedWhole) {
   demo::DemoOptions options;
-  options.directory = dir_;
+  options.directory = dir_.Path();
   options.rows = 3000;
   options.negativeShare = 0.05;
   demo::WriteDemoBase(options);
@@ -199,7 +179,7 @@ TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) 
   }
   const fs::path file = dir_ / "CPMAIN.DB";
   Table::Create(file, schema, rows);
-  demo::WriteNoPatientIndex(dir_);
+  demo::WriteNoPatientIndex(dir_.Path());
 
   // Damage two rows that hold a negative amount.
   std::vector<std::string> damagedKeys;
@@ -212,8 +192,8 @@ TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) 
       const auto* r = reinterpret_cast<const std::byte*>(record.data());
       bool negative = false;
       for (int i = 1; i <= 7; ++i) {
-        negative |=
-            table->DecodeDouble(r, *table->Schema().FindField("MontantSS" + std::to_string(i))) < 0;
+        negative |= table->Decode(r, *table->Schema().FindField("MontantSS" + std::to_string(i)))
+                        .AsFloat() < 0;
       }
       if (!negative) continue;
       const std::size_t at = bytes.find(record);
@@ -231,10 +211,7 @@ TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) 
     ASSERT_EQ(damagedKeys.size(), 2u);
   }
   // Written once the table is closed: Windows keeps others from writing a file we have open.
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  out.close();
-  ASSERT_TRUE(out.good());
+  testing::WriteFileBytes(file, bytes);
   {
     // Those values cannot be read: a reader that asks for them is told which and where.
     const auto table = Table::Open(file, Table::Access::ReadOnly);

@@ -1,44 +1,16 @@
 #pragma once
 
-#include <windows.h>
-
-#include <atomic>
-#include <filesystem>
 #include <string>
-#include <system_error>
+
+#include "support/TemporaryDirectory.h"
 
 namespace patchpav {
 
-// A fresh directory under the temporary directory, removed with everything in it when the test
-// ends. Each one has its own name, so tests running side by side never share a file.
-class ScratchDirectory {
+// A temporary directory as the product's Windows code takes a directory: a text ending with a
+// backslash.
+class ScratchDirectory : public testing::TemporaryDirectory {
  public:
-  ScratchDirectory() {
-    static std::atomic<int> counter{0};
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
-    for (;;) {
-      path_ = base / ("pp-" + std::to_string(GetCurrentProcessId()) + "-" +
-                      std::to_string(GetTickCount64()) + "-" + std::to_string(counter++));
-      if (std::filesystem::create_directory(path_)) break;
-    }
-  }
-  ~ScratchDirectory() {
-    std::error_code ignored;
-    // Read-only files left by a test would stop the removal.
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-      SetFileAttributesW(entry.path().wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-  const std::filesystem::path& Path() const { return path_; }
-  // The directory as the product's code takes it: a text ending with a backslash.
-  std::string Text() const { return path_.string() + "\\"; }
-
- private:
-  std::filesystem::path path_;
+  std::string Text() const { return Path().string() + "\\"; }
 };
 
 }  // namespace patchpav

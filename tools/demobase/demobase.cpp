@@ -36,7 +36,7 @@ void Print(const std::filesystem::path& directory, bool negativesOnly, const std
       double amounts[7];
       bool negative = false;
       for (int f = 0; f < 7; ++f) {
-        amounts[f] = table->DecodeDouble(record, amountColumns[f]);
+        amounts[f] = table->Decode(record, amountColumns[f]).AsFloat();  // blank reads as 0
         negative = negative || amounts[f] < 0;
       }
       if (negativesOnly ? !negative : keys.count(id) == 0) continue;

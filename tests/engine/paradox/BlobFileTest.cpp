@@ -22,10 +22,10 @@ using testing::Field;
 using testing::FileBytes;
 using ::testing::HasSubstr;
 using testing::ReadAllRows;
-using testing::TempDir;
+using testing::TemporaryDirectory;
 using testing::WriteFileBytes;
 
-using Bytes = std::vector<char>;
+using Bytes = std::string;
 
 void PutLe(Bytes& b, std::size_t at, std::uint64_t value, int size) {
   for (int i = 0; i < size; ++i)
@@ -170,7 +170,7 @@ std::vector<std::vector<Value>> NotesRows() {
 }
 
 TEST(BlobFileTest, ValuesInSharedAndSingleBlocksReadWhole) {
-  TempDir dir;
+  TemporaryDirectory dir;
   BuildNotes(dir.Path());
   const auto table = Table::Open(dir / "NOTES.DB", Table::Access::ReadOnly);
   EXPECT_EQ(ReadAllRows(*table), NotesRows());
@@ -178,7 +178,7 @@ TEST(BlobFileTest, ValuesInSharedAndSingleBlocksReadWhole) {
 }
 
 TEST(BlobFileTest, ValuesInTheirRecordNeedNoMbFile) {
-  TempDir dir;
+  TemporaryDirectory dir;
   BuildNotes(dir.Path());
   std::filesystem::remove(dir / "NOTES.MB");
   const auto table = Table::Open(dir / "NOTES.DB", Table::Access::ReadOnly);
@@ -189,7 +189,7 @@ TEST(BlobFileTest, ValuesInTheirRecordNeedNoMbFile) {
 }
 
 TEST(BlobFileTest, TheMbFileIsFoundInAnyLetterCase) {
-  TempDir dir;
+  TemporaryDirectory dir;
   BuildNotes(dir.Path());
   std::filesystem::rename(dir / "NOTES.MB", dir / "Notes.mb");
   const auto table = Table::Open(dir / "NOTES.DB", Table::Access::ReadOnly);
@@ -261,7 +261,7 @@ TEST(BlobFileTest, EachDamageIsAnErrorNamingTheTableAndFieldAndNothingChanges) {
   };
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
-    TempDir dir;
+    TemporaryDirectory dir;
     Files files = BuildNotes(dir.Path());
     damage.apply(files);
     WriteFileBytes(dir / "NOTES.DB", files.db);
@@ -293,7 +293,7 @@ TEST(BlobFileTest, EachDamageIsAnErrorNamingTheTableAndFieldAndNothingChanges) {
 // Every read of a scan fails in turn: each failure is an error naming the table (and the field,
 // for a read of the .MB), and the same table reads whole once the disk works again.
 TEST(BlobFileTest, EachFailedReadIsAnErrorAndTheNextScanWorks) {
-  TempDir dir;
+  TemporaryDirectory dir;
   BuildNotes(dir.Path());
   FailingFileSystem files(FailingFileSystem::Op::Read);
   int mbFailures = 0;
@@ -320,7 +320,7 @@ TEST(BlobFileTest, EachFailedReadIsAnErrorAndTheNextScanWorks) {
 }
 
 TEST(BlobFileTest, ATableIsNotCreatedWithAValueLongerThanItsRecordPart) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const std::vector<std::vector<Value>> rows = {
       {Value::Integer(1), Value::Text(kSharedNote), Value()}};
   try {

@@ -16,19 +16,19 @@ namespace {
 
 using testing::Field;
 using testing::FileBytes;
-using testing::TempDir;
+using testing::TemporaryDirectory;
 
 constexpr std::size_t kHeader = 0x800;
 constexpr std::size_t kBlock = 2048;
 
-void Put16(std::vector<char>& b, std::size_t at, unsigned v) {
+void Put16(std::string& b, std::size_t at, unsigned v) {
   b[at] = static_cast<char>(v & 0xFF);
   b[at + 1] = static_cast<char>(v >> 8);
 }
 
 struct Damage {
   const char* what;
-  std::function<void(std::vector<char>&)> apply;
+  std::function<void(std::string&)> apply;
 };
 
 void ReadThrough(const Table& table) {
@@ -68,7 +68,7 @@ const FirstUse kFirstUses[] = {
 };
 
 TEST(DamagedTableTest, EachDamageIsRefusedNamingTheTableAndNothingIsWritten) {
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema s;
   s.keyFieldCount = 1;
   s.fields = {Field("ID", FieldType::Long), Field("Montant", FieldType::Number),
@@ -116,7 +116,7 @@ TEST(DamagedTableTest, EachDamageIsRefusedNamingTheTableAndNothingIsWritten) {
   };
   for (const Damage& d : damages) {
     SCOPED_TRACE(d.what);
-    std::vector<char> bytes = good;
+    std::string bytes = good;
     d.apply(bytes);
     testing::WriteFileBytes(dir / "ABIME.DB", bytes);
     for (const FirstUse& use : kFirstUses) {
@@ -133,7 +133,7 @@ TEST(DamagedTableTest, EachDamageIsRefusedNamingTheTableAndNothingIsWritten) {
 }
 
 TEST(DamagedTableTest, AMissingTableOrAFailedReadIsAnErrorNamingIt) {
-  TempDir dir;
+  TemporaryDirectory dir;
   try {
     Table::Open(dir / "ABSENTE.DB", Table::Access::ReadOnly);
     ADD_FAILURE() << "opened";

@@ -17,9 +17,9 @@ namespace patchpav::paradox {
 namespace {
 
 using testing::Field;
-using testing::TempDir;
+using testing::TemporaryDirectory;
 
-std::filesystem::path MakeTable(const TempDir& dir) {
+std::filesystem::path MakeTable(const TemporaryDirectory& dir) {
   TableSchema s;
   s.fields = {Field("N", FieldType::Number)};
   const std::vector<std::vector<Value>> rows = {{Value::Float(1)}};
@@ -38,7 +38,7 @@ void ExpectInUse(const std::filesystem::path& file, Table::Access access) {
 }
 
 TEST(LockingTest, WhileWeWriteNobodyElseOpensTheTable) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = MakeTable(dir);
   {
     const auto writer = Table::Open(file, Table::Access::ReadWrite);
@@ -62,7 +62,7 @@ TEST(LockingTest, WhileWeWriteNobodyElseOpensTheTable) {
 
 #ifdef _WIN32
 TEST(LockingTest, ATableAnotherProgramWritesIsRefusedAsInUse) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = MakeTable(dir);
   // How the product's engine holds a table it writes: read and write access, sharing both.
   const HANDLE other = CreateFileW(file.wstring().c_str(), GENERIC_READ | GENERIC_WRITE,

@@ -1,57 +1,32 @@
 #pragma once
 
-// Helpers shared by the Paradox driver's tests: a private directory, whole-file bytes, a full
-// decode of a table, and a file system whose Nth read, write or flush fails.
+// Helpers shared by the Paradox driver's tests: a full decode of a table, another language
+// driver's name in a pxlib file, and a file system whose Nth read, write or flush fails; with the
+// shared test helpers that they use.
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/drivers/paradox/TableFile.h"
+#include "support/FieldBuilders.h"
+#include "support/FileBytes.h"
+#include "support/TemporaryDirectory.h"
 
 namespace patchpav::paradox::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() /
-            ("pp_paradox_" + std::to_string(seed()) + std::to_string(seed()));
-    std::filesystem::create_directories(path_);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::vector<char> FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFileBytes(const std::filesystem::path& path, const std::vector<char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using patchpav::testing::Field;
+using patchpav::testing::FileBytes;
+using patchpav::testing::TemporaryDirectory;
+using patchpav::testing::WriteFileBytes;
 
 // Puts another language driver's name in place of pxlib's "ANSIINTL", which pxlib always writes
 // whatever the code page it is given (the name says which code page the text is in).
 inline void RenameLanguageDriver(const std::filesystem::path& path, const std::string& name) {
-  std::vector<char> bytes = FileBytes(path);
+  std::string bytes = FileBytes(path);
   const std::string ansi = std::string("ANSIINTL") + '\0';
   const auto at = std::search(bytes.begin(), bytes.end(), ansi.begin(), ansi.end());
   if (at == bytes.end() || name.size() >= ansi.size())
@@ -73,15 +48,6 @@ inline std::vector<std::vector<Value>> ReadAllRows(const Table& table) {
     }
   });
   return rows;
-}
-
-inline FieldDef Field(std::string name, FieldType type, int size = 0, int decimals = 0) {
-  FieldDef f;
-  f.name = std::move(name);
-  f.type = type;
-  f.size = size;
-  f.decimals = decimals;
-  return f;
 }
 
 // The operating system's files, except that once FailNth(n) is called the nth operation of the

@@ -18,7 +18,7 @@ namespace {
 
 using testing::Field;
 using testing::ReadAllRows;
-using testing::TempDir;
+using testing::TemporaryDirectory;
 
 bool IsMemo(FieldType type) { return type == FieldType::Memo || type == FieldType::FormattedMemo; }
 
@@ -81,7 +81,7 @@ void WriteWithPxlib(const std::filesystem::path& file, const TableSchema& schema
 TEST(PxlibBlobTest, WeReadWholeTheMemoAndBlobValuesPxlibWrites) {
   for (const int codePage : {1252, 850}) {
     SCOPED_TRACE(codePage);
-    TempDir dir;
+    TemporaryDirectory dir;
     TableSchema schema;
     schema.codePage = codePage;
     // Leaders of 10, 5, 0, 0 and 4 bytes.

@@ -27,7 +27,7 @@ using testing::AllTypes;
 using testing::AllTypesRows;
 using testing::Field;
 using testing::ReadAllRows;
-using testing::TempDir;
+using testing::TemporaryDirectory;
 
 // One pxlib document over a file, closed and freed on every path.
 class PxFile {
@@ -158,7 +158,7 @@ void ExpectPxlibReads(const std::filesystem::path& file, const TableSchema& sche
 TEST(PxlibPeerTest, PxlibReadsTheTablesWeCreateAtEveryLevel) {
   for (const int level : {0x09, 0x0B, 0x0C}) {
     SCOPED_TRACE("level " + std::to_string(level));
-    TempDir dir;
+    TemporaryDirectory dir;
     const TableSchema schema = AllTypes(level);
     const auto rows = AllTypesRows(schema);
     Table::Create(dir / "TYPES.DB", schema, rows);
@@ -167,7 +167,7 @@ TEST(PxlibPeerTest, PxlibReadsTheTablesWeCreateAtEveryLevel) {
 }
 
 TEST(PxlibPeerTest, PxlibReadsOurUpdates) {
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema schema;
   schema.keyFieldCount = 1;
   schema.fields = {Field("CPMain_ID", FieldType::Long)};
@@ -202,7 +202,7 @@ TEST(PxlibPeerTest, PxlibReadsOurUpdates) {
 TEST(PxlibPeerTest, WeReadTheTablesPxlibWrites) {
   for (const int codePage : {1252, 850}) {
     SCOPED_TRACE(codePage);
-    TempDir dir;
+    TemporaryDirectory dir;
     TableSchema schema = AllTypes(0x0C);
     // pxlib cannot write BCD through its record API nor memos without a .MB file.
     std::erase_if(schema.fields, [](const FieldDef& f) {
@@ -292,7 +292,7 @@ TEST(PxlibPeerTest, WeReadTheTablesPxlibWrites) {
 // labels, seven amounts, total, a secondary index on the patient number): pxlib reads it as we
 // do, and reads the amounts we rewrite in place.
 TEST(PxlibPeerTest, PxlibReadsTheDemoCpMainAndOurCorrectionOfIt) {
-  TempDir dir;
+  TemporaryDirectory dir;
   demo::DemoOptions options;
   options.directory = dir.Path();
   options.rows = 2000;

@@ -21,7 +21,7 @@ using testing::AllTypes;
 using testing::AllTypesRows;
 using testing::Field;
 using testing::ReadAllRows;
-using testing::TempDir;
+using testing::TemporaryDirectory;
 
 // What a value reads back as: the empty text is a blank, a BCD value is rounded to its decimals.
 Value Expected(const Value& given) {
@@ -32,7 +32,7 @@ Value Expected(const Value& given) {
 TEST(TableRoundTripTest, EveryFieldTypeAtEveryLevelReadsBackAsWritten) {
   for (const int level : {0x09, 0x0A, 0x0B, 0x0C}) {
     SCOPED_TRACE("level " + std::to_string(level));
-    TempDir dir;
+    TemporaryDirectory dir;
     const TableSchema schema = AllTypes(level);
     const auto rows = AllTypesRows(schema);
     Table::Create(dir / "TYPES.DB", schema, rows);
@@ -66,7 +66,7 @@ TEST(TableRoundTripTest, EveryFieldTypeAtEveryLevelReadsBackAsWritten) {
 }
 
 TEST(TableRoundTripTest, AlphaTextUsesTheTableCodePageOrTheDefault) {
-  TempDir dir;
+  TemporaryDirectory dir;
   struct Case {
     int codePage;
     unsigned char storedE;  // how "é" is stored
@@ -107,7 +107,7 @@ TEST(TableRoundTripTest, LanguageDriverNameGivesTheCodePage) {
       {"NOSUCHLD", 0, 1252, 1252, "ëø¾ô"},   // unknown and no word: the default
       {"", 0, 850, 850, "Ù°¥¶"},
   };
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema s;
   s.fields = {Field("Libelle", FieldType::Alpha, 10)};
   Table::Create(dir / "LD.DB", s, std::vector<std::vector<Value>>{{Value::Text("x")}});
@@ -133,7 +133,7 @@ TEST(TableRoundTripTest, LanguageDriverNameGivesTheCodePage) {
 
 // A Bytes value holds zeros of its own: only the zeros after its last other byte are padding.
 TEST(TableRoundTripTest, BytesValuesKeepTheirZeros) {
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema s;
   s.fields = {Field("Cle", FieldType::Bytes, 6)};
   const std::vector<std::string> values = {std::string("a\0b\xFF", 4), std::string("\0\0x", 3),
@@ -149,7 +149,7 @@ TEST(TableRoundTripTest, BytesValuesKeepTheirZeros) {
 // A table we create in HP Roman-8 carries 0 as its code-page word and the driver's name, as the
 // desktop product writes it.
 TEST(TableRoundTripTest, HpRoman8TablesAreWrittenAsTheDesktopProductWritesThem) {
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema s;
   s.codePage = kHpRoman8;
   s.fields = {Field("Libelle", FieldType::Alpha, 10)};
@@ -166,7 +166,7 @@ TEST(TableRoundTripTest, HpRoman8TablesAreWrittenAsTheDesktopProductWritesThem) 
 }
 
 TEST(TableRoundTripTest, CreateRefusesWhatItCannotWrite) {
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema keyed;
   keyed.keyFieldCount = 1;
   keyed.fields = {Field("ID", FieldType::Long), Field("Nom", FieldType::Alpha, 3)};
@@ -195,7 +195,7 @@ TEST(TableRoundTripTest, CreateRefusesWhatItCannotWrite) {
 
 TEST(TableRoundTripTest, FindByKeyFindsEveryRecordWithoutAScan) {
   // 100,000 rows need a two-level primary index; every key is found where the scan saw it.
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema s;
   s.keyFieldCount = 2;
   s.fields = {Field("A", FieldType::Short), Field("B", FieldType::Long),
@@ -230,7 +230,7 @@ TEST(TableRoundTripTest, FindByKeyFindsEveryRecordWithoutAScan) {
 }
 
 // Where a record of the table lies in the file.
-std::size_t RecordOffset(const std::vector<char>& file, RecordLocator at, int recordSize) {
+std::size_t RecordOffset(const std::string& file, RecordLocator at, int recordSize) {
   const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(file[i]); };
   const std::size_t headerSize = byteAt(2) | byteAt(3) << 8;
   const std::size_t blockSize = byteAt(5) * std::size_t{1024};
@@ -240,14 +240,14 @@ std::size_t RecordOffset(const std::vector<char>& file, RecordLocator at, int re
 TEST(TableRoundTripTest, LookUpsByKeyAfterEveryKindOfFirstPass) {
   // The chain is walked by the first scan; a look-up must find every key whether that scan ran
   // whole, stopped early, or never ran, and whether or not the file keeps its keys in order.
-  TempDir dir;
+  TemporaryDirectory dir;
   TableSchema s;
   s.keyFieldCount = 1;
   s.fields = {Field("ID", FieldType::Long), Field("N", FieldType::Number)};
   std::vector<std::vector<Value>> rows;
   for (int i = 1; i <= 2000; ++i) rows.push_back({Value::Integer(i * 10), Value::Float(i)});
   Table::Create(dir / "K.DB", s, rows);
-  const std::vector<char> sorted = testing::FileBytes(dir / "K.DB");
+  const std::string sorted = testing::FileBytes(dir / "K.DB");
   const int recordSize = Table::Open(dir / "K.DB", Table::Access::ReadOnly)->RecordSize();
 
   struct Layout {
@@ -266,7 +266,7 @@ TEST(TableRoundTripTest, LookUpsByKeyAfterEveryKindOfFirstPass) {
   };
   enum class FirstPass { None, Whole, StoppedByTheVisitor };
   for (const Layout& layout : layouts) {
-    std::vector<char> bytes = sorted;
+    std::string bytes = sorted;
     RecordLocator b = layout.b;
     if (b.block == 0) {
       // The chain's last record: found by the table itself on the sorted file.

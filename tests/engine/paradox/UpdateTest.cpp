@@ -11,20 +11,11 @@
 namespace patchpav::paradox {
 namespace {
 
+using patchpav::testing::CpMainSchema;
 using testing::FailingFileSystem;
 using testing::Field;
 using testing::FileBytes;
-using testing::TempDir;
-
-TableSchema CpMainLike() {
-  TableSchema s;
-  s.keyFieldCount = 1;
-  s.fields = {Field("CPMain_ID", FieldType::Long)};
-  for (int i = 1; i <= 7; ++i)
-    s.fields.push_back(Field("MontantSS" + std::to_string(i), FieldType::Number));
-  s.fields.push_back(Field("Libelle", FieldType::Alpha, 12));
-  return s;
-}
+using testing::TemporaryDirectory;
 
 // 200 rows: MontantSS1 = 25, MontantSS2 = -18, the others blank.
 void MakeTable(const std::filesystem::path& file) {
@@ -36,10 +27,10 @@ void MakeTable(const std::filesystem::path& file) {
     row[2] = Value::Float(-18);
     rows.push_back(std::move(row));
   }
-  Table::Create(file, CpMainLike(), rows);
+  Table::Create(file, CpMainSchema({.labelSize = 12}), rows);
 }
 
-std::vector<std::size_t> DifferingOffsets(const std::vector<char>& a, const std::vector<char>& b) {
+std::vector<std::size_t> DifferingOffsets(const std::string& a, const std::string& b) {
   std::vector<std::size_t> at;
   for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
     if (a[i] != b[i]) at.push_back(i);
@@ -48,7 +39,7 @@ std::vector<std::size_t> DifferingOffsets(const std::vector<char>& a, const std:
 }
 
 TEST(UpdateTest, WritesExactlyTheBytesOfTheSetFields) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = dir / "CPMAIN.DB";
   MakeTable(file);
   const auto before = FileBytes(file);
@@ -67,8 +58,8 @@ TEST(UpdateTest, WritesExactlyTheBytesOfTheSetFields) {
       ASSERT_GT(count, where->slot);
       const std::byte* record =
           records + where->slot * static_cast<std::size_t>(table->RecordSize());
-      EXPECT_EQ(table->DecodeDouble(record, 1), 7.0);
-      EXPECT_FALSE(std::signbit(table->DecodeDouble(record, 2)));
+      EXPECT_EQ(table->Decode(record, 1), Value::Float(7.0));
+      EXPECT_FALSE(std::signbit(table->Decode(record, 2).AsFloat()));
       EXPECT_TRUE(table->IsBlank(record, 5));
       checked = true;
     });
@@ -79,7 +70,7 @@ TEST(UpdateTest, WritesExactlyTheBytesOfTheSetFields) {
   const auto changed = DifferingOffsets(before, after);
   ASSERT_FALSE(changed.empty());
   // The record of key 1500 (80 00 05 DC); MontantSS1 follows the 4-byte key.
-  const std::vector<char> keyBytes = {'\x80', 0, 5, '\xDC'};
+  const std::string keyBytes = {'\x80', 0, 5, '\xDC'};
   const auto record = std::search(after.begin(), after.end(), keyBytes.begin(), keyBytes.end());
   ASSERT_NE(record, after.end());
   const auto ss1 = static_cast<std::size_t>(record - after.begin()) + 4;
@@ -98,7 +89,7 @@ TEST(UpdateTest, WritesExactlyTheBytesOfTheSetFields) {
 }
 
 TEST(UpdateTest, NullWritesABlankAndOtherFieldsKeepTheirBytes) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = dir / "CPMAIN.DB";
   MakeTable(file);
   const auto before = FileBytes(file);
@@ -119,7 +110,7 @@ TEST(UpdateTest, NullWritesABlankAndOtherFieldsKeepTheirBytes) {
 }
 
 TEST(UpdateTest, RefusalsWriteNothing) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = dir / "CPMAIN.DB";
   MakeTable(file);
   // A secondary index on MontantSS4 (DB field 5), as Paradox names one: CPMAIN.X05 whose header
@@ -205,10 +196,10 @@ TEST(UpdateTest, RefusalsWriteNothing) {
 }
 
 TEST(UpdateTest, AnUnreadableIndexFileStopsEveryUpdate) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = dir / "CPMAIN.DB";
   MakeTable(file);
-  testing::WriteFileBytes(dir / "CPMAIN.X03", {'n', 'o', 'n'});
+  testing::WriteFileBytes(dir / "CPMAIN.X03", "non");
   const auto before = FileBytes(file);
   const auto table = Table::Open(file, Table::Access::ReadWrite);
   const std::vector<Value> key = {Value::Integer(20)};
@@ -223,7 +214,7 @@ TEST(UpdateTest, AnUnreadableIndexFileStopsEveryUpdate) {
 }
 
 TEST(UpdateTest, AFailedWriteOrFlushIsAnErrorNamingTheTable) {
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = dir / "CPMAIN.DB";
   MakeTable(file);
   const auto before = FileBytes(file);

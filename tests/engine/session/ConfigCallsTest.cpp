@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -11,18 +10,13 @@
 #include "RunSelf.h"
 #include "engine/Configuration.h"
 #include "engine/core/Errors.h"
+#include "support/FileBytes.h"
 
 namespace patchpav::test {
 namespace {
 
-std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::filesystem::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
+using patchpav::testing::FileBytes;
+using patchpav::testing::WriteFileBytes;
 
 // A node as the calls give it: names from the descriptors, values from the slots.
 struct NodeRecord {
@@ -160,9 +154,9 @@ TEST_F(ConfigCallsTest, DefaultNodesDescriptorsAndValueSlots) {
 TEST_F(ConfigCallsTest, BuffersAreNeverWrittenPast) {
   const std::string name32(32, 'N');
   const std::string value127(127, 'v');
-  WriteFile(configPath_, std::string(Configuration::kSignature) + "\n[\\EMPTY\\]\n[\\T\\]\n" +
-                             name32 + "=" + value127 +
-                             "\nB=2\n[\\LONG\\]\nX=" + std::string(128, 'w') + "\n");
+  WriteFileBytes(configPath_, std::string(Configuration::kSignature) + "\n[\\EMPTY\\]\n[\\T\\]\n" +
+                                  name32 + "=" + value127 +
+                                  "\nB=2\n[\\LONG\\]\nX=" + std::string(128, 'w') + "\n");
   ASSERT_EQ(DbiInitFn(500, nullptr), kDbiOk);
   ConfigHandle handle = 0;
   ASSERT_EQ(OpenConfigFile(ConfigPathUtf8().c_str(), false, &handle), kDbiOk);
@@ -222,7 +216,7 @@ TEST_F(ConfigCallsTest, BuffersAreNeverWrittenPast) {
 
 TEST_F(ConfigCallsTest, ClosingWithoutSaveDiscardsAndWithSaveWritesTheFile) {
   ASSERT_EQ(DbiInitFn(500, nullptr), kDbiOk);
-  const std::string before = ReadFile(configPath_);
+  const std::string before = FileBytes(configPath_);
   ConfigHandle handle = 0;
   ASSERT_EQ(OpenConfigFile(ConfigPathUtf8().c_str(), false, &handle), kDbiOk);
   std::vector<std::byte> descriptors(62);
@@ -234,10 +228,10 @@ TEST_F(ConfigCallsTest, ClosingWithoutSaveDiscardsAndWithSaveWritesTheFile) {
       kDbiOk);
   EXPECT_EQ(GetNode(handle, "\\SYSTEM\\INIT\\").values[0], "TRUE");
   ASSERT_EQ(CloseConfigFile(&handle, false, false, false), kDbiOk);
-  EXPECT_EQ(ReadFile(configPath_), before);
+  EXPECT_EQ(FileBytes(configPath_), before);
 
   SetEntry(ConfigPathUtf8(), "\\SYSTEM\\INIT\\", "LOCAL SHARE", "TRUE");
-  EXPECT_NE(ReadFile(configPath_).find("\nLOCAL SHARE=TRUE\n"), std::string::npos);
+  EXPECT_NE(FileBytes(configPath_).find("\nLOCAL SHARE=TRUE\n"), std::string::npos);
   std::vector<std::byte> record(kSystemConfigSize);
   ASSERT_EQ(GetSystemConfig(record.data(), record.size()), kDbiOk);
   EXPECT_EQ(record[0], std::byte{1});
@@ -255,10 +249,10 @@ TEST_F(ConfigCallsTest, OtherFilesOpenOnlyWhenPresentOrCreated) {
   ASSERT_EQ(CloseConfigFile(&handle, true, false, false), kDbiOk);
   EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(other)));
 
-  WriteFile(dir_.Path() / "foreign.cfg", "IDAPI binary\x01\x02");
+  WriteFileBytes(dir_.Path() / "foreign.cfg", "IDAPI binary\x01\x02");
   const std::string foreign = PathToUtf8(dir_.Path() / "foreign.cfg");
   EXPECT_EQ(OpenConfigFile(foreign.c_str(), false, &handle), kDbiFileError);
-  EXPECT_EQ(ReadFile(dir_.Path() / "foreign.cfg"), "IDAPI binary\x01\x02");
+  EXPECT_EQ(FileBytes(dir_.Path() / "foreign.cfg"), "IDAPI binary\x01\x02");
   DbiExit();
 }
 
@@ -272,11 +266,11 @@ TEST_F(ConfigCallsTest, AnEntryWrittenIsReadByAFreshProcess) {
   ASSERT_EQ(RunSelf({"--print-config-entry", ConfigPathUtf8(), "\\SYSTEM\\INIT\\", "MAXFILEHANDLES",
                      PathToUtf8(out)}),
             0);
-  EXPECT_EQ(ReadFile(out), "200");
+  EXPECT_EQ(FileBytes(out), "200");
   ASSERT_EQ(RunSelf({"--print-config-entry", ConfigPathUtf8(), "\\DRIVERS\\PARADOX\\INIT\\",
                      "LANGDRIVER", PathToUtf8(out)}),
             0);
-  EXPECT_EQ(ReadFile(out), "intl");
+  EXPECT_EQ(FileBytes(out), "intl");
 }
 
 }  // namespace

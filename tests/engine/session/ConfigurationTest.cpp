@@ -2,17 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "EngineFixture.h"
 #include "engine/core/Errors.h"
+#include "support/FileBytes.h"
 
 namespace patchpav::test {
 namespace {
 
 class ConfigurationTest : public EngineTest {
  protected:
-  void Write(const std::string& text) { std::ofstream(configPath_, std::ios::binary) << text; }
+  void Write(const std::string& text) { testing::WriteFileBytes(configPath_, text); }
 };
 
 TEST_F(ConfigurationTest, RoundTripKeepsOrderBlanksAndEmptyNodes) {
@@ -59,8 +58,7 @@ TEST_F(ConfigurationTest, MalformedFilesAreRefusedAndLeftAlone) {
     // The engine refuses to start on it, and does not replace it with the defaults.
     EXPECT_THROW(Engine::Instance().Initialise(), EDatabaseError);
     EXPECT_FALSE(Engine::Instance().Initialised());
-    std::ifstream in(configPath_, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.text);
+    EXPECT_EQ(testing::FileBytes(configPath_), c.text);
   }
 }
 

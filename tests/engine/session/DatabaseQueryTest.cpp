@@ -11,19 +11,14 @@
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
 #include "engine/sql/LocalDriver.h"
+#include "support/FieldBuilders.h"
 
 namespace patchpav::test {
 namespace {
 
 using paradox::FieldType;
 
-paradox::FieldDef Field(std::string name, FieldType type, int size) {
-  paradox::FieldDef field;
-  field.name = std::move(name);
-  field.type = type;
-  field.size = size;
-  return field;
-}
+using patchpav::testing::Field;
 
 Value F(double v) { return Value::Float(v); }
 
@@ -45,12 +40,7 @@ class DatabaseQueryTest : public EngineTest {
     base_ = dir_.Path() / "base";
     std::filesystem::create_directories(base_);
 
-    paradox::TableSchema cpmain;
-    cpmain.fields.push_back(Field("CPMain_ID", FieldType::Long, 4));
-    for (int i = 1; i <= 7; ++i) {
-      cpmain.fields.push_back(Field("MontantSS" + std::to_string(i), FieldType::Number, 8));
-    }
-    cpmain.keyFieldCount = 1;
+    const paradox::TableSchema cpmain = testing::CpMainSchema();
     const std::vector<std::vector<Value>> rows = {
         {Value::Integer(1234), F(25), F(-18), Value(), F(0), F(0), F(0), F(0)},
         {Value::Integer(1300), F(10.5), F(2), F(3), F(4), F(5), F(6), F(7)},

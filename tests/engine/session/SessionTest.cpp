@@ -29,16 +29,16 @@ class SessionTest : public EngineTest {};
 TEST_F(SessionTest, DirectoriesMustExist) {
   TSession& session = EngineSession();
   const std::string missing = PathToUtf8(dir_.Path() / "missing");
-  session.SetPrivateDir(dir_.Utf8());
-  EXPECT_EQ(session.PrivateDir(), dir_.Utf8());
+  session.SetPrivateDir(PathToUtf8(dir_.Path()));
+  EXPECT_EQ(session.PrivateDir(), PathToUtf8(dir_.Path()));
   EXPECT_EQ(ErrorOf([&] { session.SetPrivateDir(missing); }),
             "Le répertoire '" + missing + "' n'existe pas");
-  EXPECT_EQ(session.PrivateDir(), dir_.Utf8()) << "a refused value leaves the old one";
+  EXPECT_EQ(session.PrivateDir(), PathToUtf8(dir_.Path())) << "a refused value leaves the old one";
 
-  session.SetNetFileDir(dir_.Utf8());
-  EXPECT_EQ(session.NetFileDir(), dir_.Utf8());
+  session.SetNetFileDir(PathToUtf8(dir_.Path()));
+  EXPECT_EQ(session.NetFileDir(), PathToUtf8(dir_.Path()));
   EXPECT_NE(ErrorOf([&] { session.SetNetFileDir(missing); }), "");
-  EXPECT_EQ(session.NetFileDir(), dir_.Utf8());
+  EXPECT_EQ(session.NetFileDir(), PathToUtf8(dir_.Path()));
   // A file is not a directory.
   std::ofstream(dir_.Path() / "file.txt") << "x";
   EXPECT_NE(ErrorOf([&] { session.SetPrivateDir(PathToUtf8(dir_.Path() / "file.txt")); }), "");

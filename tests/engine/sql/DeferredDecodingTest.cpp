@@ -16,7 +16,7 @@ using paradox::TableSchema;
 using testing::Field;
 using testing::FieldRanges;
 using testing::PatchFile;
-using testing::TableDirectory;
+using testing::TemporaryDirectory;
 
 // T: ID (key), N, P (BCD, 2 decimals), A; record 2's P holds a digit above 9.
 void CreateDamaged(const std::filesystem::path& directory) {
@@ -42,7 +42,7 @@ std::unique_ptr<DriverConnection> Connect(const std::filesystem::path& directory
 }
 
 TEST(DeferredDecodingTest, ADamagedValueFailsOnlyTheReadOfThatValue) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   CreateDamaged(directory.Path());
   const auto connection = Connect(directory.Path());
   const std::string damaged = "Table T : champ P : valeur BCD invalide (enregistrement n° 2)";
@@ -81,7 +81,7 @@ TEST(DeferredDecodingTest, ADamagedValueFailsOnlyTheReadOfThatValue) {
 // The values are decoded from the bytes the selection matched, through the table as the
 // connection holds it now: an UPDATE between the selection and the reads reopens it for writing.
 TEST(DeferredDecodingTest, ReadsAfterAnUpdateGiveTheValuesSelected) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   CreateDamaged(directory.Path());
   const auto connection = Connect(directory.Path());
   const ResultSet result = connection->Prepare("SELECT ID, N, A FROM T ORDER BY ID")->Open({});

@@ -22,7 +22,7 @@ using testing::FieldRanges;
 using testing::FileBytes;
 using testing::PatchFile;
 using testing::RenderRows;
-using testing::TableDirectory;
+using testing::TemporaryDirectory;
 
 const Value kNull;  // a blank field or a null parameter
 Value I(std::int64_t v) { return Value::Integer(v); }
@@ -148,7 +148,7 @@ const std::vector<SelectCase> kSelectCases = {
 };
 
 TEST(LocalSelectTest, StatementsGiveTheirRowsOrTheirError) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   CreateT(directory.Path());
   CreateVersions(directory.Path());
   const auto connection = Connect(directory.Path());
@@ -167,7 +167,7 @@ TEST(LocalSelectTest, StatementsGiveTheirRowsOrTheirError) {
 // Values our encoder never writes but another program might have: a negative zero and a NaN.
 // Comparisons treat them as numbers do, whichever way the scan evaluates them.
 TEST(LocalSelectTest, StoredNegativeZeroAndNanCompareAsNumbersDo) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   CreateT(directory.Path());
   const auto file = directory.Path() / "T.DB";
   const std::size_t aOfRecord4 = FieldRanges(file, 4)[1].first;                     // A = 0
@@ -193,7 +193,7 @@ TEST(LocalSelectTest, StoredNegativeZeroAndNanCompareAsNumbersDo) {
 }
 
 TEST(LocalSelectTest, ResultNamesTheColumnsAsTheTableDoes) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   CreateT(directory.Path());
   const auto connection = Connect(directory.Path());
   const ResultSet result = connection->Prepare("select s, id from t order by n")->Open({});
@@ -285,7 +285,7 @@ const std::vector<UpdateCase> kUpdateCases = {
 TEST(LocalUpdateTest, StatementsChangeTheirRowsOrChangeNothing) {
   for (const UpdateCase& c : kUpdateCases) {
     SCOPED_TRACE(c.sql);
-    TableDirectory directory;
+    TemporaryDirectory directory;
     CreateT(directory.Path());
     const std::string before = FileBytes(directory.Path() / "T.DB");
     auto connection = Connect(directory.Path());
@@ -309,7 +309,7 @@ TEST(LocalUpdateTest, StatementsChangeTheirRowsOrChangeNothing) {
 }
 
 TEST(LocalUpdateTest, KeyAndStatementKindFaultsAreRefused) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   CreateT(directory.Path());
   const std::string before = FileBytes(directory.Path() / "T.DB");
   const auto connection = Connect(directory.Path());
@@ -323,7 +323,7 @@ TEST(LocalUpdateTest, KeyAndStatementKindFaultsAreRefused) {
 }
 
 TEST(LocalUpdateTest, OnlyKeyEqualitiesGoThroughTheKeyMap) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   CreateT(directory.Path());
   const auto connection = Connect(directory.Path());
   const auto usesKey = [&](const char* sql) {

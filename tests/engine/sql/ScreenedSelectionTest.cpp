@@ -13,6 +13,7 @@
 #include "engine/sql/LeadByteScreen.h"
 #include "engine/sql/LocalDriver.h"
 #include "engine/sql/SqlTestTables.h"
+#include "support/StoredDouble.h"
 
 namespace patchpav::sql {
 namespace {
@@ -20,10 +21,11 @@ namespace {
 using paradox::FieldType;
 using paradox::Table;
 using paradox::TableSchema;
+using patchpav::testing::StoredDouble;
 using testing::Field;
 using testing::FieldRanges;
 using testing::PatchFile;
-using testing::TableDirectory;
+using testing::TemporaryDirectory;
 
 TEST(LeadByteScreenTest, EveryKernelMarksWhatTheRuleNames) {
   struct Layout {
@@ -98,24 +100,13 @@ TEST(LeadByteScreenTest, ArgumentsNoCallerGivesStop) {
                "2049 records of 16 bytes, more than the 32768 bytes a block holds");
 }
 
-std::string BigEndian(double value) {
-  // The stored form: big-endian, sign bit flipped for positives, every bit inverted for
-  // negatives.
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  bits = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
-  std::string bytes(8, '\0');
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(bits >> (56 - 8 * i));
-  return bytes;
-}
-
 TEST(ScreenedSelectionTest, OrsOfComparisonsSelectWhatTheValuesSay) {
   // Values of every kind, in stored form: the infinities, a NaN and a negative zero, which the
   // encoder never writes, are patched into the file.
   const double inf = std::numeric_limits<double>::infinity();
   const double values[] = {-inf,     -1e300, -18, -1, -1e-300, -4.9e-324, -0.0,        0,
                            4.9e-324, 1e-300, 0.5, 18, 1e300,   inf,       std::nan("")};
-  TableDirectory directory;
+  TemporaryDirectory directory;
   TableSchema schema;
   schema.fields = {Field("ID", FieldType::Long, 4), Field("A", FieldType::Number, 8),
                    Field("B", FieldType::Currency, 8), Field("L", FieldType::Alpha, 3),
@@ -143,7 +134,7 @@ TEST(ScreenedSelectionTest, OrsOfComparisonsSelectWhatTheValuesSay) {
     const std::size_t fields[] = {1, 2, 4};
     for (int f = 0; f < 3; ++f) {
       blank[id * 3 + f] = rows[id][fields[f]].IsNull();
-      if (!blank[id * 3 + f]) PatchFile(file, ranges[fields[f]].first, BigEndian(stored[id][f]));
+      if (!blank[id * 3 + f]) PatchFile(file, ranges[fields[f]].first, StoredDouble(stored[id][f]));
     }
   }
 

@@ -1,64 +1,28 @@
 #pragma once
 
 // Real Paradox tables for the dialect's tests, written with the table layer into a fresh
-// directory per test, and the rows of a result written as compact text.
+// directory per test, the rows of a result written as compact text, and where a record's fields
+// lie in its file.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/core/Driver.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
+#include "support/FieldBuilders.h"
+#include "support/FileBytes.h"
+#include "support/TemporaryDirectory.h"
 
 namespace patchpav::sql::testing {
 
-// A directory of its own for the running test, removed afterwards.
-class TableDirectory {
- public:
-  TableDirectory() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            (std::string("pp_sql_") + info->test_suite_name() + "_" + info->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TableDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TableDirectory(const TableDirectory&) = delete;
-  TableDirectory& operator=(const TableDirectory&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline paradox::FieldDef Field(std::string name, paradox::FieldType type, int size) {
-  paradox::FieldDef field;
-  field.name = std::move(name);
-  field.type = type;
-  field.size = size;
-  return field;
-}
-
-// CPMAIN as the product has it, as far as the tool is concerned: the key, the seven amounts and
-// a label.
-inline paradox::TableSchema CpMainSchema() {
-  using paradox::FieldType;
-  paradox::TableSchema schema;
-  schema.fields.push_back(Field("CPMain_ID", FieldType::Long, 4));
-  for (int i = 1; i <= 7; ++i) {
-    schema.fields.push_back(Field("MontantSS" + std::to_string(i), FieldType::Number, 8));
-  }
-  schema.fields.push_back(Field("Libelle", FieldType::Alpha, 20));
-  schema.keyFieldCount = 1;
-  return schema;
-}
+using patchpav::testing::CpMainSchema;
+using patchpav::testing::Field;
+using patchpav::testing::FileBytes;
+using patchpav::testing::TemporaryDirectory;
 
 // A CPMAIN row: key, seven amounts (nullopt-like blanks given as Value()), label.
 inline std::vector<Value> CpMainRow(std::int64_t id, std::vector<Value> amounts,
@@ -83,11 +47,6 @@ inline std::string RenderRows(const std::vector<std::vector<Value>>& rows) {
     }
   }
   return text;
-}
-
-inline std::string FileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Where each field of the record whose first field is the given key lies in the file: the

@@ -21,7 +21,7 @@ using testing::CpMainSchema;
 using testing::FieldRanges;
 using testing::FileBytes;
 using testing::RenderRows;
-using testing::TableDirectory;
+using testing::TemporaryDirectory;
 
 Value F(double v) { return Value::Float(v); }
 
@@ -56,13 +56,13 @@ void CreateCpMain(const std::filesystem::path& directory) {
       CpMainRow(40, {F(-18), F(30), F(-5), F(0), F(0), F(0), F(0)}, "deux"),
       CpMainRow(41, {F(1), F(2), F(3), F(4), F(5), F(6), F(-0.5)}, "dernier"),
   };
-  Table::Create(directory / "CPMAIN.DB", CpMainSchema(), rows);
+  Table::Create(directory / "CPMAIN.DB", CpMainSchema({.labelSize = 20}), rows);
 }
 
 TEST(ToolStatementsTest, SelectionWriteAndFreshSelectionOnOneConnection) {
   for (const char* separator : {"\r\n", "\n"}) {
     SCOPED_TRACE(separator[0] == '\r' ? "CR LF" : "LF");
-    TableDirectory directory;
+    TemporaryDirectory directory;
     CreateCpMain(directory.Path());
     const auto file = directory.Path() / "CPMAIN.DB";
     LocalDriver driver;
@@ -121,7 +121,7 @@ TEST(ToolStatementsTest, SelectionWriteAndFreshSelectionOnOneConnection) {
 }
 
 TEST(ToolStatementsTest, VersionQuery) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   paradox::TableSchema schema;
   schema.fields = {testing::Field("MODULE", paradox::FieldType::Alpha, 20),
                    testing::Field("VERSION", paradox::FieldType::Long, 4)};
@@ -142,7 +142,7 @@ struct ConnectCase {
 };
 
 TEST(LocalDriverTest, ParametersAndConnectionFaults) {
-  TableDirectory directory;
+  TemporaryDirectory directory;
   const std::string path = directory.Path().string();
   LocalDriver driver;
   EXPECT_EQ(driver.Type(), "STANDARD");

@@ -263,7 +263,6 @@ void ParadoxTable::Load(int defaultCodePage) {
   schema_.codePage = named                        ? *named
                      : header_.namedCodePage != 0 ? header_.namedCodePage
                                                   : defaultCodePage;
-  for (const FieldDef& f : schema_.fields) fieldOffsets_.push_back(f.offset);
   for (int i = 0; i < schema_.keyFieldCount; ++i)
     keySize_ += schema_.fields[static_cast<std::size_t>(i)].size;
 }

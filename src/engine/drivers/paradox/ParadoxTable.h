@@ -4,10 +4,8 @@
 // (Shape agreed before the implementation: the driver may add to it, and changes a signature
 // only together with its callers.)
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -137,21 +135,6 @@ class Table {
   virtual Value Decode(const std::byte* record, int field) const = 0;
   // True when the field's bytes are blank. Cheaper than Decode for filters.
   virtual bool IsBlank(const std::byte* record, int field) const = 0;
-  // Decodes a Number/Currency field without allocating; blank reads as 0. Inline, not virtual:
-  // scans call it for every amount of every record.
-  double DecodeDouble(const std::byte* record, int field) const {
-    const std::byte* p = record + fieldOffsets_[static_cast<std::size_t>(field)];
-    std::uint64_t bits;
-    std::memcpy(&bits, p, sizeof bits);
-    if constexpr (std::endian::native == std::endian::little) bits = __builtin_bswap64(bits);
-    if (bits == 0) return 0.0;
-    // Positives carry their sign bit set; negatives are stored with every bit inverted.
-    bits = (bits >> 63) != 0 ? bits & ~(std::uint64_t{1} << 63) : ~bits;
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-
   // Finds a record by its primary key (one value per key field) without scanning the table.
   virtual std::optional<RecordLocator> FindByKey(std::span<const Value> key) = 0;
 
@@ -178,7 +161,6 @@ class Table {
   };
   // The block at chainIndex of the chain, for indexes taken in order from 0; false past the end.
   virtual bool NextBlock(std::size_t chainIndex, BlockView& view) const = 0;
-  std::vector<int> fieldOffsets_;  // set by the table once its schema is known
 };
 
 }  // namespace patchpav::paradox
