@@ -19,7 +19,7 @@ namespace {
 
 using testing::Field;
 using testing::ReadAllRows;
-using testing::TempDir;
+using testing::TemporaryDirectory;
 
 // A walked chain of three blocks (3 records, an empty one, 2 records) with two-byte keys.
 struct Chain {
@@ -118,7 +118,7 @@ class MisdirectedWrites final : public FileSystem {
 
 TEST(InvariantCheckTest, AnUpdateThatDoesNotReachTheFileAsWrittenStops) {
   if constexpr (!kDebugChecks) GTEST_SKIP() << "checks are compiled away in release builds";
-  TempDir dir;
+  TemporaryDirectory dir;
   const auto file = dir / "CPMAIN.DB";
   TableSchema schema;
   schema.keyFieldCount = 1;
