@@ -7,14 +7,14 @@
 namespace patchpav::paradox {
 namespace {
 
-std::string At(const WalkedChain& walked, std::size_t position) {
+[[maybe_unused]] std::string At(const WalkedChain& walked, std::size_t position) {
   const ChainBlock& b = walked.chain[position];
   return "table " + std::string(walked.table) + ", block " + std::to_string(b.block) +
          " (position " + std::to_string(position) + " of the chain, " + std::to_string(b.count) +
          " records): ";
 }
 
-std::string SlotsOf(const WalkedChain& walked, std::uint16_t block) {
+[[maybe_unused]] std::string SlotsOf(const WalkedChain& walked, std::uint16_t block) {
   return block < walked.slots.size() ? std::to_string(walked.slots[block]) : "none";
 }
 
