@@ -23,6 +23,7 @@
 #include "engine/sql/LocalDriver.h"
 #include "framework/GaugeModel.h"
 #include "mkdemobase/DemoBase.h"
+#include "support/SilentHost.h"
 #include "support/TemporaryDirectory.h"
 
 namespace {
@@ -30,22 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace patchpav;
 
-class SilentHost : public CorrectionHost {
- public:
-  void EnableMainWindow(bool) override {}
-  void SetMainWindowCursor(Cursor) override {}
-  void PlayAnimation(bool) override {}
-  void ShowAnimation(bool) override {}
-  void ShowProgress(bool) override {}
-  void SetProgressStatus(const std::string&) override {}
-  void ShowGauge(bool) override {}
-  void SetGaugeMax(int) override {}
-  void SetGaugeProgress(int) override {}
-  void ShowInformation(const std::string&) override {}
-  void ShowWarning(const std::string&) override {}
-  void ProcessMessages() override {}
-  void PressClose() override {}
-};
+using testing::SilentHost;
 
 // Keeps what a progress dialog keeps: the status text, and the gauge with its repaint decisions.
 class BookkeepingHost : public SilentHost {

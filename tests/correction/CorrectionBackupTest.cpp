@@ -30,6 +30,7 @@
 #include "engine/sql/LocalDriver.h"
 #include "support/FieldBuilders.h"
 #include "support/FileBytes.h"
+#include "support/SilentHost.h"
 
 namespace patchpav {
 namespace {
@@ -55,31 +56,19 @@ const char kFolderName[] = "20261208-154300";
 
 // A window that does nothing, except that it can stop the run at the status line of one row
 // (before that row is written): by an exception, or by killing the process.
-class QuietHost : public CorrectionHost {
+class QuietHost : public testing::SilentHost {
  public:
   enum class Stop { None, Throw, Kill };
   Stop stop = Stop::None;
   std::string stopAt;  // a status line ending with this stops the run
-  std::vector<std::string> warnings;
   bool enabled = true;
 
   void EnableMainWindow(bool on) override { enabled = on; }
-  void SetMainWindowCursor(Cursor) override {}
-  void PlayAnimation(bool) override {}
-  void ShowAnimation(bool) override {}
-  void ShowProgress(bool) override {}
   void SetProgressStatus(const std::string& text) override {
     if (stop == Stop::None || !text.ends_with(stopAt)) return;
     if (stop == Stop::Kill) KillThisProcess();
     throw std::runtime_error("fenêtre détruite");
   }
-  void ShowGauge(bool) override {}
-  void SetGaugeMax(int) override {}
-  void SetGaugeProgress(int) override {}
-  void ShowInformation(const std::string&) override {}
-  void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-  void ProcessMessages() override {}
-  void PressClose() override {}
 };
 
 // Kills the process once the nth journal line is on the disk, before its UPDATE runs.

@@ -20,6 +20,7 @@
 #include "engine/odbc/OdbcTestServers.h"
 #include "engine/paradox/ParadoxTestSupport.h"
 #include "support/FileBytes.h"
+#include "support/SilentHost.h"
 #include "support/TemporaryDirectory.h"
 
 namespace patchpav {
@@ -31,23 +32,7 @@ using testing::OdbcServer;
 constexpr std::nullopt_t kNull = std::nullopt;
 const char kAlias[] = "UndoScriptBase";
 
-class SilentHost : public CorrectionHost {
- public:
-  std::vector<std::string> warnings;
-  void EnableMainWindow(bool) override {}
-  void SetMainWindowCursor(Cursor) override {}
-  void PlayAnimation(bool) override {}
-  void ShowAnimation(bool) override {}
-  void ShowProgress(bool) override {}
-  void SetProgressStatus(const std::string&) override {}
-  void ShowGauge(bool) override {}
-  void SetGaugeMax(int) override {}
-  void SetGaugeProgress(int) override {}
-  void ShowInformation(const std::string&) override {}
-  void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-  void ProcessMessages() override {}
-  void PressClose() override {}
-};
+using testing::SilentHost;
 
 std::map<std::int64_t, Amounts7> AllAmounts(DriverConnection& connection) {
   const ResultSet result =
