@@ -64,6 +64,8 @@ bool TOpenDialog::Execute(HWND owner) {
   dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING;
   if (Options.HideReadOnly) dialog.Flags |= OFN_HIDEREADONLY;
   if (Options.AllowMultiSelect) dialog.Flags |= OFN_ALLOWMULTISELECT;
+  if (Options.FileMustExist) dialog.Flags |= OFN_FILEMUSTEXIST;
+  if (Options.PathMustExist) dialog.Flags |= OFN_PATHMUSTEXIST;
   if (!Show(&dialog)) {
     // FALSE is also what a dialog that could not open returns: taking that for a cancel would
     // have a caller that asks again loop without end, with nothing on screen.

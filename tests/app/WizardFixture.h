@@ -126,13 +126,14 @@ inline void RefuseWritingAppPathsEntry() {
 }
 
 inline void RegisterInstallation(const std::string& directory) {
-  RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess);
+  RegistryKey key =
+      RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsWriteAccess);
   key.WriteString("", directory + kProductExecutable);
   key.WriteString("Path", directory);
 }
 
 inline std::string RegisteredPath() {
-  return RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess)
+  return RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsReadAccess)
       .ReadString("Path");
 }
 
@@ -150,7 +151,7 @@ class WizardTest : public ::testing::Test {
     }
     Application().SetTitle(kApplicationTitle);
     // Backups of the runs go to the test's own folder, not to the prefix's user profile.
-    SetEnvironmentVariableW(L"LOCALAPPDATA", localAppData_.Path().wstring().c_str());
+    SetEnvironmentVariableW(L"PATCHPAV_TEST_LOCALAPPDATA", localAppData_.Path().wstring().c_str());
     DeleteAppPathsEntry();
     WriteText(install_.Path() / "Vardomex.exe", "stand-in");
     std::filesystem::create_directory(base_.Path() / "Base");
@@ -160,7 +161,7 @@ class WizardTest : public ::testing::Test {
     Application().DestroyComponents();
     Application().ClearTermination();
     DeleteAppPathsEntry();
-    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+    SetEnvironmentVariableW(L"PATCHPAV_TEST_LOCALAPPDATA", nullptr);
     std::error_code ignored;
     std::filesystem::remove_all("C:\\Klinova", ignored);
     ReleaseMutex(lock_);
