@@ -105,10 +105,12 @@ TForm::~TForm() { Application().FormDestroyed(this); }
 
 void TForm::Show() {
   if (!Visible()) {
+    // The taskbar entry comes first: the show event may ask questions long before the form
+    // itself appears, and without an entry the tool would seem gone once the user looks away.
+    if (Application().MainForm() == this) Application().ShowApplicationWindow(true);
     FormShow();
     if (screenCenter_ && !shownOnce_) CentreOnScreen();
     shownOnce_ = true;
-    if (Application().MainForm() == this) Application().ShowApplicationWindow(true);
     SetVisible(true);
     // A hidden form may have been made active already (a dialog it owned has closed), when no
     // control could take the keyboard: they can now.

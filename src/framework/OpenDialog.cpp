@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "framework/Application.h"
 #include "framework/Utf.h"
 
 namespace patchpav {
@@ -52,6 +53,10 @@ bool TOpenDialog::Execute(HWND owner) {
   initial.copy(buffer.data(), initial.size());
   std::wstring filter = FilterToWin32(Filter);
   std::wstring initialDir = Utf8ToWide(InitialDir);
+
+  // A form not yet shown (the wizard during its start-up chain) cannot hold the dialog up in
+  // the taskbar: the application's window does.
+  if (!owner || !IsWindowVisible(owner)) owner = Application().DialogOwner();
 
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;

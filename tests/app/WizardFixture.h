@@ -187,12 +187,17 @@ class WizardTest : public ::testing::Test {
   }
 
   // The start-up chain runs before the window is first drawn: while each of the first count
-  // dialogs was up, the wizard window was not on the screen.
+  // dialogs was up, the wizard window was not on the screen, but the application's window (the
+  // taskbar entry) was, and held the dialog.
   static void ExpectHiddenWhileUp(const DialogRobot& robot, const TMain& main, size_t count) {
     for (size_t i = 0; i < count && i < robot.Seen().size(); ++i) {
-      const auto& visible = robot.Seen()[i].visibleWindows;
+      const SeenDialog& seen = robot.Seen()[i];
+      const auto& visible = seen.visibleWindows;
       EXPECT_EQ(std::find(visible.begin(), visible.end(), main.Handle()), visible.end())
-          << "the wizard window showed under " << robot.Seen()[i].caption;
+          << "the wizard window showed under " << seen.caption;
+      EXPECT_NE(std::find(visible.begin(), visible.end(), Application().Handle()), visible.end())
+          << "no taskbar entry under " << seen.caption;
+      EXPECT_EQ(seen.owner, Application().Handle()) << seen.caption;
     }
   }
 
