@@ -250,6 +250,12 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // High contrast switched, or the colour scheme changed: every control paints again with
+      // the colours that now apply.
+      RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      return TWinControl::HandleMessage(message, wParam, lParam);
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
