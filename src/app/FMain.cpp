@@ -64,7 +64,10 @@ TMain::TMain(TComponent* owner)
   BuildSelectionPage();
   BuildExplanationPage();
   ApplyVersionFileDialogDefaults(OpenDialog1);
-  OpenDialog1.Options = {.HideReadOnly = true, .AllowMultiSelect = true};
+  // A name typed into the dialog that does not exist would otherwise be taken as the choice
+  // (and the installation directory recorded in the registry from it).
+  OpenDialog1.Options = {
+      .HideReadOnly = true, .AllowMultiSelect = true, .FileMustExist = true, .PathMustExist = true};
   FormCreate();
 }
 

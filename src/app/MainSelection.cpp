@@ -53,6 +53,9 @@ void TMain::SbRechercherSourceClick() {
                                                     Connection, DbSource, EngineSession());
   Connection = profile.state;
   if (!profile.configured) {
+    // A base that could not be prepared says why, in the general error message; a directory
+    // that simply holds no base goes back to the prompt without a word.
+    if (profile.error) Application().HandleException(profile.error);
     SelectionFailed(true);
     return;
   }

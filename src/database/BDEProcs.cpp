@@ -175,7 +175,12 @@ void RepairEngineSettings(const std::string& baseDirectory) {
   IniFile versionFile(baseDirectory + "VARDOMEX.VER");
   const int gate = versionFile.ReadInteger(kSection, kGate, -1);
   if (gate == -1) {
-    versionFile.WriteInteger(kSection, kGate, 0);
+    // Only bookkeeping: nothing depends on it in this run, so a version file that may not be
+    // written (read-only, on a share the user only reads) does not stop the base from opening.
+    try {
+      versionFile.WriteInteger(kSection, kGate, 0);
+    } catch (const EIniFileError&) {
+    }
     return;
   }
   if (gate != 1) return;

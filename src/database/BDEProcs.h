@@ -22,10 +22,11 @@ void SetEngineConfigEntry(const std::string& entryAddress, const std::string& va
 
 // Reads [Troubles] InitBDESettings of baseDirectory's "VARDOMEX.VER" (baseDirectory ends with a
 // backslash). Absent (or -1): writes 0 there, creating the section and the file, and changes
-// nothing else. 1: local sharing on, at least 200 file handles, the "intl" language driver for
-// the engine and for its Paradox driver, each written only when it differs. Any other value:
-// nothing. Errors (an entry missing, a file-handle limit that is no integer, a version file that
-// can't be written) end the repair and reach the caller; corrections already written stay.
+// nothing else; a version file that refuses that write is left as it is, without an error. 1: local
+// sharing on, at least 200 file handles, the "intl" language driver for the engine and for its
+// Paradox driver, each written only when it differs. Any other value: nothing. Errors (an entry
+// missing, a file-handle limit that is no integer, an engine configuration that can't be written)
+// end the repair and reach the caller; corrections already written stay.
 void RepairEngineSettings(const std::string& baseDirectory);
 
 }  // namespace patchpav

@@ -34,8 +34,10 @@ void ConfigureParadox(const IniFile& versionFile, const ProfilePlaces& places,
 
   RepairEngineSettings(places.baseDirectory);
 
+  // The application-server directory belongs inside the base: a value that leads elsewhere
+  // ("..", a drive, a root) is not created, as a directory that cannot be made is not.
   const std::string appServerPath = versionFile.ReadString(kSection, "AppServerPath", "");
-  if (!appServerPath.empty()) ForceDirectories(base + appServerPath);
+  if (IsRelativeBelow(appServerPath)) ForceDirectories(base + appServerPath);
 
   const std::string alias = versionFile.ReadString(kSection, "Alias", "");
   if (!alias.empty()) {
@@ -111,7 +113,7 @@ bool ConfigureConnection(const IniFile& versionFile, const ProfilePlaces& places
 
 ProfileResult OpenDatabaseProfile(const ProfilePlaces& places, const ConnectionState& previous,
                                   TDatabase& connection, TSession& session) {
-  ProfileResult result{.configured = false, .state = previous};
+  ProfileResult result{.configured = false, .state = previous, .error = nullptr};
   try {
     const IniFile versionFile(places.baseDirectory + "VARDOMEX.VER");
     if (!ConfigureConnection(versionFile, places, result.state.ParadoxMode, connection, session)) {
@@ -120,8 +122,9 @@ ProfileResult OpenDatabaseProfile(const ProfilePlaces& places, const ConnectionS
     result.state.ConnectionName = connection.DatabaseName();
     result.configured = true;
   } catch (...) {
-    // The selection that called us reacts to a failure by asking for another base; the reason is
-    // not something the user could act on here.
+    // The selection asks for another base; the reason goes with the result so that it can say
+    // why this one would not do (a version file or engine configuration it may not write...).
+    result.error = std::current_exception();
   }
   return result;
 }

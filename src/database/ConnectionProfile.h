@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string>
 
 namespace patchpav {
@@ -34,14 +35,17 @@ struct ConnectionState {
 struct ProfileResult {
   bool configured = false;  // the connection is ready to be opened
   ConnectionState state;    // what the next profile starts from, whether this one failed or not
+  // Why the profile failed, when an error stopped it (null when it was merely refused): the
+  // selection shows it, since a base that cannot be selected must say why.
+  std::exception_ptr error;
 };
 
 // Reads the version file of places.baseDirectory and configures the connection from it, starting
 // from the state that the previous profile left. Configured when the connection is ready to be
-// opened; ConnectionName then holds its DatabaseName. Every error is swallowed: the result is not
-// configured, nothing is shown, ConnectionName keeps its value, the mode is what DBType decided
-// before the error, and whatever was done before the error (lock files deleted, aliases defined,
-// engine settings written, connection names set) stays done.
+// opened; ConnectionName then holds its DatabaseName. An error is caught and handed back in the
+// result, not raised: the result is not configured, ConnectionName keeps its value, the mode is
+// what DBType decided before the error, and whatever was done before the error (lock files
+// deleted, aliases defined, engine settings written, connection names set) stays done.
 ProfileResult OpenDatabaseProfile(const ProfilePlaces& places, const ConnectionState& previous,
                                   TDatabase& connection, TSession& session);
 

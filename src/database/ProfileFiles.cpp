@@ -36,6 +36,22 @@ bool IsParadoxBase(const std::string& directory) {
   return true;
 }
 
+bool IsRelativeBelow(const std::string& path) {
+  if (path.empty() || path.front() == '\\' || path.front() == '/') return false;
+  if (path.find(':') != std::string::npos) return false;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = path.size();
+    // Windows drops the dots and spaces that end a name, so "...", ".. " lead up as ".." does.
+    const std::string component = path.substr(start, end - start);
+    const bool onlyDotsAndSpaces = component.find_first_not_of(". ") == std::string::npos;
+    if (onlyDotsAndSpaces && component.find("..") != std::string::npos) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 bool ForceDirectories(const std::string& path) {
   const std::filesystem::path directory = PathFromUtf8(path);
   std::error_code error;

@@ -18,6 +18,10 @@ bool DeleteIfExists(const std::string& path);
 // Paradox base of the product; the tests stop at the first missing one.
 bool IsParadoxBase(const std::string& directory);
 
+// True when path names a place below the directory it is appended to: not empty, not rooted
+// ("\\x", "/x"), no drive or stream (":"), no ".." component.
+bool IsRelativeBelow(const std::string& path);
+
 // Creates the directory with every missing parent; false when it could not be made.
 bool ForceDirectories(const std::string& path);
 

@@ -4,18 +4,14 @@
 
 #include "engine/EngineText.h"
 #include "engine/core/Errors.h"
+#include "engine/core/UserFolders.h"
 
 namespace patchpav {
 namespace {
 
 std::string NotInitialisedMessage() { return "Le moteur de base de données n'est pas initialisé"; }
 
-#ifdef _WIN32
-std::filesystem::path EnvironmentPath(const wchar_t* name) {
-  const wchar_t* value = _wgetenv(name);
-  return (value && *value) ? std::filesystem::path(value) : std::filesystem::path();
-}
-#else
+#ifndef _WIN32
 std::filesystem::path EnvironmentPath(const char* name) {
   const char* value = std::getenv(name);
   return (value && *value) ? PathFromUtf8(value) : std::filesystem::path();
@@ -53,10 +49,7 @@ std::filesystem::path Engine::ConfigPath() const {
 
 std::filesystem::path Engine::DefaultConfigPath() {
 #ifdef _WIN32
-  std::filesystem::path base = EnvironmentPath(L"LOCALAPPDATA");
-  if (base.empty()) base = EnvironmentPath(L"APPDATA");
-  if (base.empty()) base = std::filesystem::temp_directory_path();
-  return base / L"PatchPAV" / L"IDAPI.CFG";
+  return LocalAppDataFolder() / L"PatchPAV" / L"IDAPI.CFG";
 #else
   std::filesystem::path base = EnvironmentPath("XDG_CONFIG_HOME");
   if (base.empty()) {

@@ -11,7 +11,8 @@
 // so the next initialisation reads the file afresh.
 //
 // Configuration file location: the path given to SetConfigPath() before initialisation, else
-//   Windows: %LOCALAPPDATA%\PatchPAV\IDAPI.CFG (the user's own, writable without elevation);
+//   Windows: %LOCALAPPDATA%\PatchPAV\IDAPI.CFG (the user's own, writable without elevation,
+//   see LocalAppDataFolder);
 //   elsewhere: $XDG_CONFIG_HOME/patchpav/idapi.cfg, or $HOME/.config/patchpav/idapi.cfg.
 // Its format is described in Configuration.h. A new file holds:
 //   [\SYSTEM\INIT\]           LOCAL SHARE=FALSE, MAXFILEHANDLES=48, LANGDRIVER=DBWINUS0

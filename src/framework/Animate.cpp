@@ -55,8 +55,8 @@ LRESULT TAnimate::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CTLCOLORSTATIC: {
       // Transparent: the clip's background takes the colour of the panel it sits on.
-      brush_ = GdiObject(CreateSolidBrush(ColorToRgb(Color())));
-      SetBkColor(reinterpret_cast<HDC>(wParam), ColorToRgb(Color()));
+      brush_ = GdiObject(CreateSolidBrush(BackgroundRgb(Color())));
+      SetBkColor(reinterpret_cast<HDC>(wParam), BackgroundRgb(Color()));
       return reinterpret_cast<LRESULT>(brush_.Get());
     }
     case WM_SIZE:

@@ -72,6 +72,13 @@ void TApplication::ShowApplicationWindow(bool visible) {
   ShowWindow(Handle(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
 }
 
+HWND TApplication::DialogOwner() {
+  if (HWND active = GetActiveWindow()) return active;
+  if (mainForm_ && mainForm_->Visible()) return mainForm_->Handle();
+  if (handle_ && IsWindowVisible(handle_.Get())) return handle_.Get();
+  return nullptr;
+}
+
 void TApplication::Minimize() {
   ShowForms(Handle(), false);
   ShowWindow(Handle(), SW_MINIMIZE);

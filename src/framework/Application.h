@@ -36,6 +36,11 @@ class TApplication : public TComponent {
   // The application window, created on first use.
   HWND Handle();
   void ShowApplicationWindow(bool visible);
+  // The window that a dialog shown now belongs to: the active window of this thread, else the
+  // main form when it is on the screen, else the application window when it is shown. The
+  // start-up questions come before the main form appears: they then sit under the taskbar
+  // entry, which brings them back to the front, instead of floating without one.
+  HWND DialogOwner();
   void Minimize();
   void Restore();
 

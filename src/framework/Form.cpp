@@ -105,10 +105,12 @@ TForm::~TForm() { Application().FormDestroyed(this); }
 
 void TForm::Show() {
   if (!Visible()) {
+    // The taskbar entry comes first: the show event may ask questions long before the form
+    // itself appears, and without an entry the tool would seem gone once the user looks away.
+    if (Application().MainForm() == this) Application().ShowApplicationWindow(true);
     FormShow();
     if (screenCenter_ && !shownOnce_) CentreOnScreen();
     shownOnce_ = true;
-    if (Application().MainForm() == this) Application().ShowApplicationWindow(true);
     SetVisible(true);
     // A hidden form may have been made active already (a dialog it owned has closed), when no
     // control could take the keyboard: they can now.
@@ -248,6 +250,12 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // High contrast switched, or the colour scheme changed: every control paints again with
+      // the colours that now apply.
+      RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      return TWinControl::HandleMessage(message, wParam, lParam);
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();

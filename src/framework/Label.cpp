@@ -28,7 +28,7 @@ void TLabel::Paint(HDC dc) {
   std::wstring caption = Utf8ToWide(Caption());
   SelectionUndo font(dc, FontHandle());
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ColorToRgb(Font().Color));
+  SetTextColor(dc, TextRgb(Font().Color));
   UINT format = DT_EXPANDTABS | DT_NOPREFIX;
   format |= alignment_ == TAlignment::taLeftJustify    ? DT_LEFT
             : alignment_ == TAlignment::taRightJustify ? DT_RIGHT

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "framework/Application.h"
 #include "framework/Utf.h"
 
 namespace patchpav {
@@ -136,7 +137,7 @@ std::optional<LoginEntry> ShowLoginDialog(const std::string& databaseName,
 
   DialogState state{Utf8ToWide(userName), std::nullopt};
   INT_PTR answer =
-      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), GetActiveWindow(),
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), Application().DialogOwner(),
                               &LoginProc, reinterpret_cast<LPARAM>(&state));
   if (answer == -1) throw std::runtime_error("Impossible d'afficher la fenêtre de connexion");
   return state.result;

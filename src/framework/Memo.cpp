@@ -59,13 +59,15 @@ LRESULT TMemo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC: {
       // The text sits on the memo's colour, not on the system's window colour.
-      if (!brush_ || brushColor_ != Color()) {
-        brush_ = GdiObject(CreateSolidBrush(ColorToRgb(Color())));
-        brushColor_ = Color();
+      // Compared as drawn: high contrast may have come on since the brush was made.
+      const COLORREF background = BackgroundRgb(Color());
+      if (!brush_ || brushRgb_ != background) {
+        brush_ = GdiObject(CreateSolidBrush(background));
+        brushRgb_ = background;
       }
       HDC dc = reinterpret_cast<HDC>(wParam);
-      SetBkColor(dc, ColorToRgb(Color()));
-      SetTextColor(dc, ColorToRgb(Font().Color));
+      SetBkColor(dc, background);
+      SetTextColor(dc, TextRgb(Font().Color));
       return reinterpret_cast<LRESULT>(brush_.Get());
     }
     case WM_SIZE:

@@ -39,7 +39,7 @@ class TMemo : public TWinControl {
  private:
   NativeChild edit_;
   GdiObject brush_;
-  TColorValue brushColor_ = 0;
+  COLORREF brushRgb_ = 0;  // the colour the brush was made with
 };
 
 }  // namespace patchpav

@@ -45,13 +45,6 @@ LRESULT CALLBACK RenameButtonsHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The window that a message box belongs to: the active form of this thread, else the main form.
-HWND DialogOwner() {
-  if (HWND active = GetActiveWindow()) return active;
-  if (TForm* main = Application().MainForm(); main && main->Visible()) return main->Handle();
-  return nullptr;
-}
-
 }  // namespace
 
 int ShowMessageBox(const std::string& text, const std::string& caption, UINT flags) {
@@ -60,7 +53,7 @@ int ShowMessageBox(const std::string& text, const std::string& caption, UINT fla
   HookHandle hook(SetWindowsHookExW(WH_CBT, &RenameButtonsHook, nullptr, GetCurrentThreadId()));
   tRenaming = true;
   tBoxToRename = nullptr;
-  HWND owner = DialogOwner();
+  HWND owner = Application().DialogOwner();
   // Without an owner, a task-modal box still disables every window of the application.
   if (!owner) flags |= MB_TASKMODAL;
   int result = MessageBoxW(owner, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "framework/Application.h"
 #include "framework/Utf.h"
 
 namespace patchpav {
@@ -53,6 +54,10 @@ bool TOpenDialog::Execute(HWND owner) {
   std::wstring filter = FilterToWin32(Filter);
   std::wstring initialDir = Utf8ToWide(InitialDir);
 
+  // A form not yet shown (the wizard during its start-up chain) cannot hold the dialog up in
+  // the taskbar: the application's window does.
+  if (!owner || !IsWindowVisible(owner)) owner = Application().DialogOwner();
+
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
@@ -64,6 +69,8 @@ bool TOpenDialog::Execute(HWND owner) {
   dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING;
   if (Options.HideReadOnly) dialog.Flags |= OFN_HIDEREADONLY;
   if (Options.AllowMultiSelect) dialog.Flags |= OFN_ALLOWMULTISELECT;
+  if (Options.FileMustExist) dialog.Flags |= OFN_FILEMUSTEXIST;
+  if (Options.PathMustExist) dialog.Flags |= OFN_PATHMUSTEXIST;
   if (!Show(&dialog)) {
     // FALSE is also what a dialog that could not open returns: taking that for a cancel would
     // have a caller that asks again loop without end, with nothing on screen.

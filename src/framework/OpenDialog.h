@@ -12,6 +12,9 @@ namespace patchpav {
 struct TOpenOptions {
   bool HideReadOnly = false;
   bool AllowMultiSelect = false;
+  // The dialog itself refuses a typed name of a file, or a folder, that does not exist.
+  bool FileMustExist = false;
+  bool PathMustExist = false;
 };
 
 // The system's file-open dialog (GetOpenFileNameW, Explorer style). The fields are what the

@@ -77,7 +77,7 @@ void TPanel::Paint(HDC dc) {
   if (caption.empty()) return;
   SelectionUndo font(dc, FontHandle());
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ColorToRgb(Font().Color));
+  SetTextColor(dc, TextRgb(Font().Color));
   UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
   format |= alignment_ == TAlignment::taLeftJustify    ? DT_LEFT
             : alignment_ == TAlignment::taRightJustify ? DT_RIGHT

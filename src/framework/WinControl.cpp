@@ -57,6 +57,37 @@ COLORREF ColorToRgb(TColorValue color) {
   return static_cast<COLORREF>(color);
 }
 
+namespace {
+
+bool SystemHighContrast() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+HighContrastQuery highContrastQuery = &SystemHighContrast;
+
+}  // namespace
+
+HighContrastQuery SetHighContrastQuery(HighContrastQuery query) {
+  HighContrastQuery previous = highContrastQuery;
+  highContrastQuery = query ? query : &SystemHighContrast;
+  return previous;
+}
+
+// Asked at each painting: the user may switch high contrast on while the tool runs, and the
+// system then repaints every window.
+bool HighContrastOn() { return highContrastQuery(); }
+
+COLORREF BackgroundRgb(TColorValue color) {
+  return HighContrastOn() ? GetSysColor(COLOR_BTNFACE) : ColorToRgb(color);
+}
+
+COLORREF TextRgb(TColorValue color) {
+  return HighContrastOn() ? GetSysColor(COLOR_BTNTEXT) : ColorToRgb(color);
+}
+
 TWinControl::TWinControl(TComponent* owner, TWinControl* parent, const TControlParams& params)
     : TComponent(owner), parent_(parent) {
   if (parent_) {
@@ -163,7 +194,7 @@ LRESULT TWinControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
       RECT client;
       GetClientRect(Handle(), &client);
-      GdiObject brush(CreateSolidBrush(ColorToRgb(color_)));
+      GdiObject brush(CreateSolidBrush(BackgroundRgb(color_)));
       FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(brush.Get()));
       return 1;
     }

@@ -28,6 +28,19 @@ struct TFont {
 // The resolved COLORREF of a colour (system colours looked up now).
 COLORREF ColorToRgb(TColorValue color);
 
+// High contrast (SPI_GETHIGHCONTRAST) asks every program to draw with the system's colours: a
+// fixed black text on a themed face would vanish on the black face of High Contrast Black. The
+// colours that controls paint with go through these two, which give the control's own colour
+// normally and, under high contrast, the button face and the button text of the user's scheme,
+// the pair that every control here stands on.
+bool HighContrastOn();
+COLORREF BackgroundRgb(TColorValue color);
+COLORREF TextRgb(TColorValue color);
+// Tests replace the system's answer to look at the window under high contrast, which the test
+// bed cannot switch on; returns the previous query.
+using HighContrastQuery = bool (*)();
+HighContrastQuery SetHighContrastQuery(HighContrastQuery query);
+
 // What a control's window is created with.
 struct TControlParams {
   int Left = 0;

@@ -1,6 +1,7 @@
 #include "install/InstallLocator.h"
 
 #include <cwctype>
+#include <stdexcept>
 
 #include "database/DatabaseSelection.h"
 #include "database/ProfileFiles.h"
@@ -10,6 +11,7 @@
 #include "framework/RegistryKey.h"
 #include "framework/Utf.h"
 #include "framework/ini/IniFile.h"
+#include "install/ServerDirectory.h"
 
 namespace patchpav {
 
@@ -30,11 +32,28 @@ constexpr const char* kFoundInDefaultText =
 constexpr const char* kAskDirectoryText =
     "Veuillez indiquer le répertoire d'installation de Klinova SQL.";
 
+// Run by a standard user, the tool may not write under HKEY_LOCAL_MACHINE: the user is told what
+// an administrator can record by hand (the 32-bit view is where the product's installer and
+// this tool look for it).
+std::string RefusedAppPathText(const std::string& fileName, const std::string& directory,
+                               LONG code) {
+  return "L'emplacement de Klinova SQL n'a pas pu être enregistré dans la base de registre "
+         "(erreur Windows " +
+         std::to_string(code) + ") : clé HKEY_LOCAL_MACHINE" + kAppPathsKey + fileName +
+         " (vue 32 bits, sous SOFTWARE\\WOW6432Node sur un Windows 64 bits).\rUn administrateur "
+         "du poste peut l'y enregistrer : valeur par défaut « " +
+         directory + fileName + " », valeur « Path » « " + directory + " »";
+}
+
 void RecordAppPath(const std::string& fileName, const std::string& directory) {
-  RegistryKey key =
-      RegistryKey::Create(HKEY_LOCAL_MACHINE, kAppPathsKey + fileName, kAppPathsAccess);
-  key.WriteString("", directory + fileName);
-  key.WriteString("Path", directory);
+  try {
+    RegistryKey key =
+        RegistryKey::Create(HKEY_LOCAL_MACHINE, kAppPathsKey + fileName, kAppPathsWriteAccess);
+    key.WriteString("", directory + fileName);
+    key.WriteString("Path", directory);
+  } catch (const ERegistryError& error) {
+    throw std::runtime_error(RefusedAppPathText(fileName, directory, error.Code()));
+  }
 }
 
 // Only a chosen file ends the question: without the installation there is nothing to correct.
@@ -56,6 +75,21 @@ std::string Upper(const std::string& text) {
 
 }  // namespace
 
+std::string FirstPathEntry(const std::string& pathValue) {
+  size_t start = 0;
+  while (start <= pathValue.size()) {
+    size_t end = pathValue.find(';', start);
+    if (end == std::string::npos) end = pathValue.size();
+    std::string entry = pathValue.substr(start, end - start);
+    const size_t first = entry.find_first_not_of(" \t\"");
+    if (first != std::string::npos) {
+      return entry.substr(first, entry.find_last_not_of(" \t\"") - first + 1);
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesW(Utf8ToWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -64,9 +98,9 @@ bool FileExists(const std::string& path) {
 std::string FindInstallDir(TOpenDialog& dialog, HWND owner) {
   std::string installDir;
   RegistryKey key = RegistryKey::Open(
-      HKEY_LOCAL_MACHINE, std::string(kAppPathsKey) + kProductExecutable, kAppPathsAccess);
+      HKEY_LOCAL_MACHINE, std::string(kAppPathsKey) + kProductExecutable, kAppPathsReadAccess);
   if (key.IsOpen()) {
-    installDir = AddBackslash(key.ReadString("Path"));
+    installDir = AddBackslash(FirstPathEntry(key.ReadString("Path")));
     key.Close();
     if (FileExists(installDir + kProductExecutable)) return installDir;
     MessageDlg(MovedText(installDir), TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
@@ -117,8 +151,9 @@ void PointEngineSession(TSession& session, const std::string& installDir) {
 
 std::string DatabaseDirectoryOf(const std::string& installDir) {
   IniFile settings(installDir + "Vardomex.ini");
-  std::string directory = AddBackslash(settings.ReadString("Database", "Server", ""));
-  if (!FileExists(directory + "Vardomex.ver")) return kSelectBasePrompt;
+  const std::string directory =
+      ResolveServerDirectory(installDir, settings.ReadString("Database", "Server", ""));
+  if (directory.empty() || !FileExists(directory + "Vardomex.ver")) return kSelectBasePrompt;
   return directory;
 }
 

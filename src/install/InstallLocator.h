@@ -16,17 +16,26 @@ class TSession;
 
 inline constexpr const char* kAppPathsKey =
     "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-inline constexpr REGSAM kAppPathsAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
+// A standard user may read the entry but not write it: it is opened for reading only, and for
+// setting values only when there is something to record.
+inline constexpr REGSAM kAppPathsReadAccess = KEY_QUERY_VALUE | KEY_WOW64_32KEY;
+inline constexpr REGSAM kAppPathsWriteAccess = KEY_SET_VALUE | KEY_WOW64_32KEY;
 inline constexpr const char* kProductExecutable = "Vardomex.exe";
 inline constexpr const char* kDefaultInstallDir = "C:\\Klinova\\";
 
 bool FileExists(const std::string& path);
 
+// The directory that the entry's "Path" value names. Windows reads that value as a list of
+// directories separated by ';': the first one that is not blank, without the spaces or the
+// double quotes around it.
+std::string FirstPathEntry(const std::string& pathValue);
+
 // The installation directory, ending with a backslash, found from the registry, the default
 // directory or the user (who is asked until they choose a file). Empty only when the registry
 // entry names no directory and a file "Vardomex.exe" lies in the working directory. Errors of
-// the registry (a value of the wrong type, a refused write) and a file dialog that cannot be
-// shown go to the caller.
+// the registry (a value of the wrong type, a refused write, whose text names the key and says
+// that an administrator can record it) and a file dialog that cannot be shown go to the
+// caller.
 std::string FindInstallDir(TOpenDialog& dialog, HWND owner);
 
 // Lets the user point at fileName with the dialog. Returns the chosen file's directory (ending
@@ -41,8 +50,9 @@ std::string Localiser(TOpenDialog& dialog, HWND owner, const std::string& fileNa
 // directory is left as it was).
 void PointEngineSession(TSession& session, const std::string& installDir);
 
-// The database directory that "Vardomex.ini" names (section Database, key Server), ending with
-// a backslash, when it holds the version file; the prompt text otherwise.
+// The database directory that "Vardomex.ini" names (section Database, key Server), absolute and
+// ending with a backslash (see ResolveServerDirectory), when it holds the version file; the
+// prompt text otherwise, an empty value included.
 std::string DatabaseDirectoryOf(const std::string& installDir);
 
 }  // namespace patchpav

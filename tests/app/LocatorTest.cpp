@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "app/WizardFixture.h"
 #include "engine/Session.h"
 #include "framework/Utf.h"
+#include "install/ServerDirectory.h"
 
 namespace patchpav::testing {
 namespace {
@@ -37,7 +40,7 @@ TEST_F(LocatorTest, MovedInstallationIsReportedAskedForUntilChosenAndRecorded) {
   EXPECT_EQ(main.InstallDir, InstallText());
   EXPECT_EQ(RegisteredPath(), InstallText());
   EXPECT_EQ(
-      RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess).ReadString(""),
+      RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsReadAccess).ReadString(""),
       InstallText() + "Vardomex.exe");
   EXPECT_EQ(main.OpenDialog1.FileName, "Vardomex.ver");
   EXPECT_EQ(main.OpenDialog1.Filter, "Base Klinova|vardomex.ver");
@@ -122,9 +125,9 @@ TEST_F(LocatorTest, DefaultDirectoryIsProposedWhenNothingIsRegistered) {
       ASSERT_EQ(robot.Seen().size(), 2u);
       EXPECT_EQ(main.InstallDir, "C:\\Klinova\\");
       EXPECT_EQ(RegisteredPath(), "C:\\Klinova\\");
-      EXPECT_EQ(
-          RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess).ReadString(""),
-          "C:\\Klinova\\Vardomex.exe");
+      EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsReadAccess)
+                    .ReadString(""),
+                "C:\\Klinova\\Vardomex.exe");
       EXPECT_EQ(robot.Seen()[1].fileName, "Vardomex.ver");  // the version file, not the program
     } else {
       ASSERT_EQ(robot.Seen().size(), 4u);
@@ -168,11 +171,16 @@ TEST_F(LocatorTest, ServerValueGivesTheDatabaseDirectoryWhenItHoldsTheVersionFil
     std::string server;
     std::string expected;
   };
+  std::filesystem::create_directory(install_.Path() / "Base");
+  WriteText(install_.Path() / "Base" / "Vardomex.ver", "");
   const Case cases[] = {
       {BasePath().string(), BaseText()},
       {BaseText(), BaseText()},
       {"", "Sélectionner la base"},
       {install_.Text() + "Vide", "Sélectionner la base"},
+      // Relative to the installation, whatever the working directory.
+      {"Base", install_.Text() + "Base\\"},
+      {".\\Base\\", install_.Text() + "Base\\"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.server);
@@ -215,9 +223,17 @@ TEST_F(LocatorTest, RefusedRegistryWriteReachesTheGeneralErrorMessage) {
     const SeenDialog& error = robot.Seen().back();
     EXPECT_EQ(error.caption, kApplicationTitle);
     EXPECT_EQ(error.icon, DialogIcon::Error);
-    EXPECT_EQ(error.text,
-              "Échec de l'écriture de la valeur '' pour la clé "
-              "'\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vardomex.exe'.");
+    // The key, the view and what to write there, for an administrator; the system's code is
+    // whatever this registry answered.
+    const std::string directory = defaultDirectory ? "C:\\Klinova\\" : InstallText();
+    EXPECT_EQ(
+        std::regex_replace(error.text, std::regex("erreur Windows [0-9]+"), "erreur Windows N"),
+        "L'emplacement de Klinova SQL n'a pas pu être enregistré dans la base de registre "
+        "(erreur Windows N) : clé HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+        "CurrentVersion\\App Paths\\Vardomex.exe (vue 32 bits, sous SOFTWARE\\WOW6432Node "
+        "sur un Windows 64 bits).\rUn administrateur du poste peut l'y enregistrer : valeur "
+        "par défaut « " +
+            directory + "Vardomex.exe », valeur « Path » « " + directory + " ».");
     EXPECT_EQ(main.WizardStep, 1);
     EXPECT_TRUE(main.Visible());
     EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
@@ -228,6 +244,123 @@ TEST_F(LocatorTest, RefusedRegistryWriteReachesTheGeneralErrorMessage) {
     Application().DestroyComponents();
     Application().ClearTermination();
   }
+}
+
+// The flags each dialog of the wizard was shown with; every dialog is cancelled.
+std::vector<DWORD> shownFlags;
+BOOL WINAPI RecordFlagsAndCancel(LPOPENFILENAMEW dialog) {
+  shownFlags.push_back(dialog->Flags);
+  return FALSE;
+}
+
+// A typed name that does not exist is refused by the dialog itself, so that it can never be
+// recorded in the registry as the installation nor taken for the base.
+TEST_F(LocatorTest, BothDialogsWantAnExistingFile) {
+  TMain& main = CreateWindows();
+  main.OpenDialog1.Show = RecordFlagsAndCancel;
+  shownFlags.clear();
+  EXPECT_EQ(main.Localiser("Vardomex.exe", "Programme Klinova|Vardomex.exe", "C:\\"), "");
+  main.WizardStep = 1;
+  main.SbRechercherSourceClick();
+  ASSERT_EQ(shownFlags.size(), 2u);
+  for (DWORD flags : shownFlags) {
+    EXPECT_EQ(flags & (OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST),
+              DWORD{OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST});
+  }
+}
+
+TEST(ServerDirectory, ResolvedAgainstTheInstallationAndAbsolute) {
+  struct Case {
+    const char* installDir;
+    const char* server;
+    const char* expected;  // "" for a value that is refused
+  };
+  const Case cases[] = {
+      {"C:\\Klinova\\", "C:\\Klinova\\Base", "C:\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "C:\\Klinova\\Base\\", "C:\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "Base", "C:\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", ".\\Base\\", "C:\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "..\\Données\\Base", "C:\\Données\\Base\\"},
+      {"C:\\Klinova\\", "C:\\Klinova\\.\\Autre\\..\\Base", "C:\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "C:/Klinova/Base/", "C:\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "K:\\Base", "K:\\Base\\"},
+      {"C:\\Klinova\\", "\\\\SERVEUR\\Klinova\\Base\\", "\\\\SERVEUR\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "\\\\SERVEUR\\Klinova\\Base", "\\\\SERVEUR\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "\\\\?\\UNC\\SERVEUR\\Klinova\\Base\\",
+       "\\\\?\\UNC\\SERVEUR\\Klinova\\Base\\"},
+      {"C:\\Klinova\\", "\\\\?\\C:\\Klinova\\Base", "\\\\?\\C:\\Klinova\\Base\\"},
+      {"\\\\SERVEUR\\Klinova\\", "Base", "\\\\SERVEUR\\Klinova\\Base\\"},
+      {"K:\\Klinova\\", "Base\\", "K:\\Klinova\\Base\\"},
+      // What the working directory would decide is refused.
+      {"C:\\Klinova\\", "", ""},
+      {"C:\\Klinova\\", "C:Base", ""},
+      {"C:\\Klinova\\", "\\Base", ""},
+      {"Klinova\\", "Base", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.installDir) + " + " + c.server);
+    EXPECT_EQ(ResolveServerDirectory(c.installDir, c.server), c.expected);
+  }
+}
+
+TEST(LocatorPathValue, FirstEntryOfTheList) {
+  struct Case {
+    const char* value;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"C:\\Klinova\\", "C:\\Klinova\\"},
+      {"C:\\Klinova\\;D:\\Autre\\", "C:\\Klinova\\"},
+      {" C:\\Klinova ; D:\\Autre", "C:\\Klinova"},
+      {";;C:\\Klinova", "C:\\Klinova"},
+      {"\"C:\\Program Files\\Klinova\\\";D:\\", "C:\\Program Files\\Klinova\\"},
+      {"\\\\SERVEUR\\Klinova\\;C:\\", "\\\\SERVEUR\\Klinova\\"},
+      {"", ""},
+      {" ; ", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    EXPECT_EQ(FirstPathEntry(c.value), c.expected);
+  }
+}
+
+// "Path" as Windows defines it: a REG_EXPAND_SZ is expanded and a list gives its first entry; the
+// installation is then found without a question.
+TEST_F(LocatorTest, PathValueIsReadAsWindowsReadsIt) {
+  MakeBase(BasePath(), 430, {});
+  WriteSettings(BaseText());
+  std::string install = InstallText();
+  install.pop_back();
+  SetEnvironmentVariableW(L"PATCHPAV_TEST_INSTALL", Utf8ToWide(install).c_str());
+  struct Case {
+    DWORD type;
+    std::string value;
+  };
+  const Case cases[] = {
+      {REG_SZ, InstallText() + ";C:\\Autre\\"},
+      {REG_EXPAND_SZ, "%PATCHPAV_TEST_INSTALL%"},
+      {REG_EXPAND_SZ, " \"%PATCHPAV_TEST_INSTALL%\\\" ;C:\\Autre\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    DeleteAppPathsEntry();
+    RegistryKey key =
+        RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsWriteAccess);
+    const std::wstring text = Utf8ToWide(c.value);
+    RegSetValueExW(key.Get(), L"Path", 0, c.type, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    key.Close();
+    DialogRobot robot;
+    TMain& main = CreateWindows();
+    main.Show();
+
+    EXPECT_TRUE(robot.Seen().empty());
+    EXPECT_EQ(main.InstallDir, InstallText());
+    EXPECT_EQ(main.WizardStep, 2);
+    Application().DestroyComponents();
+    Application().ClearTermination();
+  }
+  SetEnvironmentVariableW(L"PATCHPAV_TEST_INSTALL", nullptr);
 }
 
 bool RefuseTheRootOfC(const std::string& directory) { return directory != "C:\\"; }
@@ -289,7 +422,8 @@ TEST_F(LocatorTest, MissingOrEmptyPathValue) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DeleteAppPathsEntry();
-    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess);
+    RegistryKey key =
+        RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsWriteAccess);
     if (c.valuePresent) key.WriteString("Path", "");
     key.Close();
     ScratchDirectory working;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/WizardFixture.h"
+#include "database/BDEProcs.h"
 #include "database/DatabaseSelection.h"
 
 namespace patchpav::testing {
@@ -70,37 +71,54 @@ TEST_F(SelectionTest, VersionGateAndVersionText) {
   }
 }
 
+constexpr const char* kFileHandles = "\\SYSTEM\\INIT\\;MAXFILEHANDLES";
+
 TEST_F(SelectionTest, EachFailureLeavesTheDialogWhereTheUserShouldLookNext) {
+  enum Message { kNone, kPlainError, kGeneralError };
   struct Case {
     const char* name;
     std::string versionFile;  // empty: no version file
-    bool messageShown;
+    Message message;
     std::string initialDir;
     bool connected;
     bool titleShown;
   };
   const Case cases[] = {
       // Neither a Paradox base nor an SQL Server profile.
-      {"profile refused", "", false, "C:\\Klinova", false, true},
-      {"connection refused", "[DBKERNEL]\r\nDBType=1\r\nAlias=NoSuchAlias\r\n", true, "C:\\Klinova",
-       false, true},
+      {"profile refused", "", kNone, "C:\\Klinova", false, true},
+      // The settings repair meets a file-handle limit that is no number (set below).
+      {"profile failed", "[DBKERNEL]\r\nDBType=1\r\n[Troubles]\r\nInitBDESettings=1\r\n",
+       kGeneralError, "C:\\Klinova", false, true},
+      {"connection refused", "[DBKERNEL]\r\nDBType=1\r\nAlias=NoSuchAlias\r\n", kPlainError,
+       "C:\\Klinova", false, true},
       // A Paradox base without its VERSION table.
-      {"version unreadable", "[DBKERNEL]\r\nDBType=1\r\n", true, "C:\\Klinova\\Base", true, false},
+      {"version unreadable", "[DBKERNEL]\r\nDBType=1\r\n", kPlainError, "C:\\Klinova\\Base", true,
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchDirectory base;
     if (!c.versionFile.empty()) WriteText(base.Path() / "VARDOMEX.VER", c.versionFile);
+    std::string fileHandles;
+    GetEngineConfigEntry(kFileHandles, fileHandles);
+    if (c.message == kGeneralError) SetEngineConfigEntry(kFileHandles, "beaucoup");
     DialogRobot robot;
     TMain& main = WindowInStep1(base.Text());
     main.SbRechercherSourceClick();
+    SetEngineConfigEntry(kFileHandles, fileHandles);
 
-    EXPECT_EQ(robot.Seen().size(), c.messageShown ? 1u : 0u);
-    if (c.messageShown && !robot.Seen().empty()) {
-      EXPECT_EQ(robot.Seen()[0].caption, kApplicationTitle);
-      EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::None);
-      EXPECT_EQ(robot.Seen()[0].text.rfind("Erreur : ", 0), 0u) << robot.Seen()[0].text;
-      EXPECT_GT(robot.Seen()[0].text.size(), 9u);
+    EXPECT_EQ(robot.Seen().size(), c.message == kNone ? 0u : 1u);
+    if (c.message != kNone && !robot.Seen().empty()) {
+      const SeenDialog& seen = robot.Seen()[0];
+      EXPECT_EQ(seen.caption, kApplicationTitle);
+      if (c.message == kPlainError) {
+        EXPECT_EQ(seen.icon, DialogIcon::None);
+        EXPECT_EQ(seen.text.rfind("Erreur : ", 0), 0u) << seen.text;
+        EXPECT_GT(seen.text.size(), 9u);
+      } else {
+        EXPECT_EQ(seen.icon, DialogIcon::Error);
+        EXPECT_EQ(seen.text, "'beaucoup' n'est pas une valeur entière correcte.");
+      }
     }
     EXPECT_EQ(main.LSource->Caption(), "Sélectionner la base");
     EXPECT_EQ(main.OpenDialog1.InitialDir, c.initialDir);

@@ -126,13 +126,14 @@ inline void RefuseWritingAppPathsEntry() {
 }
 
 inline void RegisterInstallation(const std::string& directory) {
-  RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess);
+  RegistryKey key =
+      RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsWriteAccess);
   key.WriteString("", directory + kProductExecutable);
   key.WriteString("Path", directory);
 }
 
 inline std::string RegisteredPath() {
-  return RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess)
+  return RegistryKey::Open(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsReadAccess)
       .ReadString("Path");
 }
 
@@ -150,7 +151,7 @@ class WizardTest : public ::testing::Test {
     }
     Application().SetTitle(kApplicationTitle);
     // Backups of the runs go to the test's own folder, not to the prefix's user profile.
-    SetEnvironmentVariableW(L"LOCALAPPDATA", localAppData_.Path().wstring().c_str());
+    SetEnvironmentVariableW(L"PATCHPAV_TEST_LOCALAPPDATA", localAppData_.Path().wstring().c_str());
     DeleteAppPathsEntry();
     WriteText(install_.Path() / "Vardomex.exe", "stand-in");
     std::filesystem::create_directory(base_.Path() / "Base");
@@ -160,7 +161,7 @@ class WizardTest : public ::testing::Test {
     Application().DestroyComponents();
     Application().ClearTermination();
     DeleteAppPathsEntry();
-    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+    SetEnvironmentVariableW(L"PATCHPAV_TEST_LOCALAPPDATA", nullptr);
     std::error_code ignored;
     std::filesystem::remove_all("C:\\Klinova", ignored);
     ReleaseMutex(lock_);
@@ -186,12 +187,17 @@ class WizardTest : public ::testing::Test {
   }
 
   // The start-up chain runs before the window is first drawn: while each of the first count
-  // dialogs was up, the wizard window was not on the screen.
+  // dialogs was up, the wizard window was not on the screen, but the application's window (the
+  // taskbar entry) was, and held the dialog.
   static void ExpectHiddenWhileUp(const DialogRobot& robot, const TMain& main, size_t count) {
     for (size_t i = 0; i < count && i < robot.Seen().size(); ++i) {
-      const auto& visible = robot.Seen()[i].visibleWindows;
+      const SeenDialog& seen = robot.Seen()[i];
+      const auto& visible = seen.visibleWindows;
       EXPECT_EQ(std::find(visible.begin(), visible.end(), main.Handle()), visible.end())
-          << "the wizard window showed under " << robot.Seen()[i].caption;
+          << "the wizard window showed under " << seen.caption;
+      EXPECT_NE(std::find(visible.begin(), visible.end(), Application().Handle()), visible.end())
+          << "no taskbar entry under " << seen.caption;
+      EXPECT_EQ(seen.owner, Application().Handle()) << seen.caption;
     }
   }
 

@@ -296,7 +296,8 @@ TEST_F(WizardTest, ClosingFromTheTitleBarEnds) {
 
 TEST_F(WizardTest, AnErrorOfTheFirstShowIsReportedAndTheWindowShowsInStep1) {
   // A "Path" that is no string cannot be read.
-  RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsAccess);
+  RegistryKey key =
+      RegistryKey::Create(HKEY_LOCAL_MACHINE, AppPathsKeyPath(), kAppPathsWriteAccess);
   DWORD number = 7;
   RegSetValueExW(key.Get(), L"Path", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                  sizeof number);

@@ -282,7 +282,8 @@ TEST_F(RepairTwiceTest, AMissingEntryEndsTheRepairAndKeepsWhatWasWritten) {
   EXPECT_EQ(Field(kSystem, "LANGDRIVER"), "intl");
 }
 
-TEST_F(RepairTwiceTest, AVersionFileThatCannotBeWrittenIsAnError) {
+// The gate is only bookkeeping: a version file that refuses it leaves the base usable.
+TEST_F(RepairTwiceTest, AVersionFileThatCannotBeWrittenIsLeftAsItIs) {
   WriteConfig([](Configuration&) {});
   const std::string configBefore = ReadBytes(ConfigPath());
   WriteBytes(VersionPath(), "[DBKERNEL]\r\nDBType=1\r\n");
@@ -292,10 +293,7 @@ TEST_F(RepairTwiceTest, AVersionFileThatCannotBeWrittenIsAnError) {
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   const auto error = ErrorOf([&] { RepairEngineSettings(dir_.Text()); });
   CloseHandle(holder);
-  EXPECT_EQ(error,
-            "Impossible d'\xC3\xA9"
-            "crire dans " +
-                dir_.Text() + "VARDOMEX.VER");
+  EXPECT_EQ(error, std::nullopt);
   EXPECT_EQ(ReadBytes(VersionPath()), "[DBKERNEL]\r\nDBType=1\r\n");
   EXPECT_EQ(ReadBytes(ConfigPath()), configBefore);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -54,6 +55,7 @@ class ConnectionProfileTest : public EngineConfigFixture {
     const ProfileResult result =
         OpenDatabaseProfile({base, executable_}, state_, connection_, EngineSession());
     state_ = result.state;
+    error_ = result.error;
     return result.configured;
   }
   // The alias as the engine knows it: its driver and its own parameter lines.
@@ -62,8 +64,19 @@ class ConnectionProfileTest : public EngineConfigFixture {
   }
 
   std::string executable_ = MakeDirectory("exe");
+  // The text of the error that stopped the last profile; "" when none did.
+  std::string ErrorText() const {
+    if (!error_) return "";
+    try {
+      std::rethrow_exception(error_);
+    } catch (const std::exception& error) {
+      return error.what();
+    }
+  }
+
   TDatabase connection_;
   ConnectionState state_;
+  std::exception_ptr error_;
 };
 
 Lines SqlServerLines(const std::string& blobSize, const std::string& blobsToCache) {
@@ -243,6 +256,7 @@ TEST_F(ConnectionProfileTest, WithoutAVersionFileOnlyAParadoxBaseIsConfigured) {
 
   const std::string other = MakeDirectory("other", 4);
   EXPECT_FALSE(Profile(other));
+  EXPECT_EQ(ErrorText(), "") << "no base here: nothing went wrong";
   EXPECT_FALSE(state_.ParadoxMode);
   EXPECT_EQ(state_.ConnectionName, "Klinova_Paradox");
   EXPECT_FALSE(std::filesystem::exists(other + "VARDOMEX.VER"));
@@ -272,6 +286,8 @@ TEST_F(ConnectionProfileTest, AFailedRepairFailsTheProfileAndKeepsWhatWasDone) {
   const std::string base = MakeDirectory("base");
   WriteBytes(base + "PARADOX.LCK", "lock");
   EXPECT_FALSE(Profile(base, "[DBKERNEL]\r\nDBType=1\r\n[Troubles]\r\nInitBDESettings=1\r\n"));
+  // Handed back for the selection to show.
+  EXPECT_EQ(ErrorText(), "'many' n'est pas une valeur entière correcte");
   EXPECT_TRUE(state_.ParadoxMode);
   EXPECT_EQ(state_.ConnectionName, "Klinova_SQL");
   EXPECT_FALSE(std::filesystem::exists(base + "PARADOX.LCK"));

@@ -26,6 +26,42 @@ TEST(ExtractFilePath, KeepsTheFinalSeparator) {
   EXPECT_EQ(ExtractFilePath("C:\\Klinova\\Base\\VARDOMEX.VER"), "C:\\Klinova\\Base\\");
   EXPECT_EQ(ExtractFilePath("C:VARDOMEX.VER"), "C:");
   EXPECT_EQ(ExtractFilePath("VARDOMEX.VER"), "");
+  // Network bases: the share and the long-path form keep their whole directory.
+  EXPECT_EQ(ExtractFilePath("\\\\SERVEUR\\Klinova\\Base\\VARDOMEX.VER"),
+            "\\\\SERVEUR\\Klinova\\Base\\");
+  EXPECT_EQ(ExtractFilePath("\\\\?\\UNC\\SERVEUR\\Klinova\\Base\\VARDOMEX.VER"),
+            "\\\\?\\UNC\\SERVEUR\\Klinova\\Base\\");
+  EXPECT_EQ(AddBackslash("\\\\SERVEUR\\Klinova\\Base"), "\\\\SERVEUR\\Klinova\\Base\\");
+}
+
+// The application-server directory is created inside the base, never beside or above it.
+TEST(IsRelativeBelow, OnlyPathsThatStayInsideTheBase) {
+  struct Case {
+    const char* path;
+    bool below;
+  };
+  const Case cases[] = {
+      {"App", true},
+      {"App\\Server", true},
+      {"App/Server/", true},
+      {".\\App", true},
+      {"App..Server", true},
+      {"", false},
+      {"..", false},
+      {"..\\..\\Windows", false},
+      {"App\\..\\..\\Autre", false},
+      {"App/../..", false},
+      {".. \\Autre", false},
+      {"...\\Autre", false},
+      {"\\Klinova\\App", false},
+      {"/App", false},
+      {"C:\\App", false},
+      {"C:App", false},
+      {"\\\\SERVEUR\\Klinova\\App", false},
+      {"\\\\?\\UNC\\SERVEUR\\Klinova\\App", false},
+      {"App:flux", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsRelativeBelow(c.path), c.below) << c.path;
 }
 
 TEST(DeleteIfExists, DeletesWhatItCanAndNeverRaises) {

@@ -2,7 +2,9 @@
 
 #include "framework/Animate.h"
 #include "framework/Application.h"
+#include "framework/Bitmap.h"
 #include "framework/Button.h"
+#include "framework/Label.h"
 #include "framework/Memo.h"
 #include "framework/Panel.h"
 #include "framework/ScrollBox.h"
@@ -18,6 +20,63 @@ class ControlsTest : public ::testing::Test {
         TFormParams{.ClientWidth = 400, .ClientHeight = 300});
   }
 };
+
+bool forcedHighContrast = false;
+bool ForcedHighContrast() { return forcedHighContrast; }
+
+// Blue text on a white panel, a memo and a label on it, as the screen shows them: under high
+// contrast neither colour may remain, everything is drawn with the system's face and text.
+TEST_F(ControlsTest, HighContrastPaintsWithTheSystemsColours) {
+  const HighContrastQuery previous = SetHighContrastQuery(&ForcedHighContrast);
+  for (bool highContrast : {false, true}) {
+    SCOPED_TRACE(highContrast ? "high contrast" : "normal");
+    forcedHighContrast = highContrast;
+    TForm& form = NewForm();
+    TPanel& panel =
+        form.CreateComponent<TPanel>(&form, TPanelParams{.Align = TAlign::alClient,
+                                                         .Caption = "Base sélectionnée",
+                                                         .BevelOuter = TBevelCut::bvNone});
+    panel.SetColor(clWhite);
+    panel.SetFont(TFont{.Height = -24, .Color = clBlue, .Bold = true});
+    TLabel& label = panel.CreateComponent<TLabel>(
+        &panel, TLabelParams{.Left = 8, .Top = 8, .Width = 300, .Height = 30, .Caption = "MMMMMM"});
+    label.SetFont(TFont{.Height = -24, .Color = clBlue, .Bold = true});
+    TMemo& memo = panel.CreateComponent<TMemo>(
+        &panel, TMemoParams{.Left = 8, .Top = 200, .Width = 300, .Height = 60, .Border = false});
+    memo.SetColor(clWhite);
+    memo.SetMemoFont(TFont{.Height = -24, .Color = clBlue, .Bold = true});
+    memo.SetLines({"MMMMMM"});
+    form.Show();
+    RedrawWindow(form.Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+
+    TBitmap picture(panel.Width(), panel.Height());
+    HDC dc = GetDC(panel.Handle());
+    BitBlt(picture.Canvas(), 0, 0, picture.Width(), picture.Height(), dc, 0, 0, SRCCOPY);
+    ReleaseDC(panel.Handle(), dc);
+    int white = 0;
+    int blue = 0;
+    int face = 0;
+    for (int y = 0; y < picture.Height(); ++y) {
+      for (int x = 0; x < picture.Width(); ++x) {
+        const COLORREF pixel = picture.Pixel(x, y);
+        white += pixel == RGB(255, 255, 255);
+        blue += pixel == RGB(0, 0, 255);
+        face += pixel == GetSysColor(COLOR_BTNFACE);
+      }
+    }
+    if (highContrast) {
+      EXPECT_EQ(white, 0);
+      EXPECT_EQ(blue, 0);
+      EXPECT_GT(face, picture.Width() * picture.Height() / 2);
+    } else {
+      EXPECT_GT(white, picture.Width() * picture.Height() / 2);
+      EXPECT_GT(blue, 100);
+    }
+    Application().DestroyComponents();
+  }
+  SetHighContrastQuery(previous);
+}
 
 TEST_F(ControlsTest, ButtonPassesClicksStateAndCaptionThroughTheSystemButton) {
   TForm& form = NewForm();

@@ -45,8 +45,14 @@ TEST_F(RegistryKeyTest, WrongTypesAndClosedKeysAreErrors) {
                  sizeof number);
   EXPECT_THROW(key.ReadString("Number"), ERegistryError);
 
-  RegistryKey readOnly = RegistryKey::Open(HKEY_CURRENT_USER, path_, KEY_READ);
-  EXPECT_THROW(readOnly.WriteString("Path", "x"), ERegistryError);
+  // A key opened for reading refuses a write, and the error carries the system's reason.
+  RegistryKey readOnly = RegistryKey::Open(HKEY_CURRENT_USER, path_, KEY_QUERY_VALUE);
+  try {
+    readOnly.WriteString("Path", "x");
+    ADD_FAILURE() << "a key opened for reading took a write";
+  } catch (const ERegistryError& error) {
+    EXPECT_EQ(error.Code(), ERROR_ACCESS_DENIED);
+  }
   RegistryKey none;
   EXPECT_EQ(none.ReadString("Path"), "");
   EXPECT_THROW(none.WriteString("Path", "x"), ERegistryError);
