@@ -38,8 +38,14 @@ std::wstring ProgramDirectory() {
 
 std::wstring PlantedPath(const wchar_t* name) { return ProgramDirectory() + name; }
 
+// The name under which a planted library tells that this process loaded it.
 std::filesystem::path Marker(const wchar_t* name) {
-  return PlantedPath(name) + L"." + std::to_wstring(GetCurrentProcessId()) + L".loaded";
+  FILETIME created{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const unsigned long long time =
+      (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+  return PlantedPath(name) + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+         std::to_wstring(time) + L".loaded";
 }
 
 // The system directory as the loader reports a module of it: a 32-bit process on 64-bit Windows
