@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "engine/core/SystemLibrary.h"
+
 namespace patchpav {
 
 namespace {
@@ -21,7 +23,7 @@ TAnimate::TAnimate(TComponent* owner, TWinControl* parent, const TAnimateParams&
   InitCommonControlsEx(&classes);
   animation_ = NativeChild(*this, ANIMATE_CLASSW, ACS_CENTER | ACS_TRANSPARENT, "");
   // The clip is read from shell32 when it is opened and played from there: keep it loaded.
-  shell32_.Reset(LoadLibraryExW(L"shell32.dll", nullptr, 0));
+  shell32_.Reset(LoadSystemLibrary(L"shell32.dll"));
   if (shell32_) {
     clipOpen_ = SendMessageW(animation_.Get(), ACM_OPENW, reinterpret_cast<WPARAM>(shell32_.Get()),
                              reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(kCopyFilesClip))) != 0;

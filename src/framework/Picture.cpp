@@ -1,30 +1,35 @@
 #include "framework/Picture.h"
 
+#include <stdexcept>
+
 namespace patchpav {
 
-TPicture::TPicture(int resourceId) {
-  HANDLE image = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP,
-                            0, 0, LR_CREATEDIBSECTION);
-  if (!image) return;
-  bitmap_.Reset(static_cast<HGDIOBJ>(image));
-  BITMAP info{};
-  GetObjectW(bitmap_.Get(), sizeof info, &info);
-  width_ = info.bmWidth;
-  height_ = info.bmHeight;
-  MemoryDc dc(CreateCompatibleDC(nullptr));
-  SelectionUndo selected(dc.Get(), bitmap_.Get());
-  transparentColor_ = GetPixel(dc.Get(), 0, height_ - 1);
+namespace {
+
+TBitmap LoadPicture(int resourceId) {
+  TBitmap bitmap;
+  try {
+    bitmap = TBitmap::FromResource(GetModuleHandleW(nullptr), resourceId);
+  } catch (const std::runtime_error&) {
+    return bitmap;
+  }
+  // The bottom-left pixel, a monochrome picture's too.
+  if (!bitmap.Empty()) bitmap.SetTransparentColor(bitmap.Pixel(0, bitmap.Height() - 1));
+  return bitmap;
 }
+
+}  // namespace
+
+TPicture::TPicture(int resourceId) : bitmap_(LoadPicture(resourceId)), mask_(bitmap_) {}
 
 void TPicture::Draw(HDC dc, int x, int y, bool transparent) const {
   if (Empty()) return;
-  MemoryDc source(CreateCompatibleDC(dc));
-  SelectionUndo selected(source.Get(), bitmap_.Get());
+  // Transparency through a mask and plain GDI: msimg32's TransparentBlt would be one more library
+  // to load.
   if (transparent) {
-    TransparentBlt(dc, x, y, width_, height_, source.Get(), 0, 0, width_, height_,
-                   transparentColor_);
+    DrawMasked(dc, x, y, bitmap_, 0, Width(), Height(), mask_);
   } else {
-    BitBlt(dc, x, y, width_, height_, source.Get(), 0, 0, SRCCOPY);
+    BitBlt(dc, x, y, Width(), Height(), bitmap_.Canvas(), 0, 0, SRCCOPY);
   }
 }
 

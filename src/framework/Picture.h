@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "framework/Handles.h"
+#include "framework/Bitmap.h"
 
 namespace patchpav {
 
@@ -15,18 +15,17 @@ class TPicture {
   // must not stop the tool.
   explicit TPicture(int resourceId);
 
-  bool Empty() const { return !bitmap_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  COLORREF TransparentColor() const { return transparentColor_; }
+  bool Empty() const { return bitmap_.Empty(); }
+  int Width() const { return bitmap_.Width(); }
+  int Height() const { return bitmap_.Height(); }
+  COLORREF TransparentColor() const { return bitmap_.TransparentColor(); }
 
   void Draw(HDC dc, int x, int y, bool transparent) const;
 
  private:
-  GdiObject bitmap_;
-  int width_ = 0;
-  int height_ = 0;
-  COLORREF transparentColor_ = 0;
+  TBitmap bitmap_;
+  // Made once, as the picture never changes.
+  TransparencyMask mask_{bitmap_};
 };
 
 }  // namespace patchpav

@@ -1,5 +1,7 @@
 #include "ui/XPTheme.h"
 
+#include "engine/core/SystemLibrary.h"
+
 namespace patchpav {
 
 namespace {
@@ -74,19 +76,30 @@ struct ModuleBinding {
 };
 ModuleBinding gModuleBinding;
 
-}  // namespace
-
-void LoadVisualStyleLibrary() {
+template <class Load>
+void Bind(Load load) {
   gLoaded = false;
   // A missing library is an ordinary case here: the system must not show a box about it.
   UINT previousMode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-  gLibrary.Reset(LoadLibraryW(L"uxtheme.dll"));
+  gLibrary.Reset(load());
   SetErrorMode(previousMode);
   if (!gLibrary) return;
   for (std::size_t i = 0; i < kVisualStyleEntryCount; ++i) {
     gEntries[i] = GetProcAddress(gLibrary.Get(), kVisualStyleEntryNames[i]);
   }
   gLoaded = true;
+}
+
+}  // namespace
+
+// From the system directory only: "uxtheme.dll" is no known DLL, and a file of that name beside
+// the executable would otherwise be found first.
+void LoadVisualStyleLibrary() {
+  Bind([] { return LoadSystemLibrary(L"uxtheme.dll"); });
+}
+
+void LoadVisualStyleLibraryFrom(const std::wstring& path) {
+  Bind([&path] { return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH); });
 }
 
 void FreeVisualStyleLibrary() {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "framework/Handles.h"
@@ -13,9 +14,9 @@
 namespace patchpav {
 
 // The binding of the visual-style library, "uxtheme.dll". The executable never imports it: it is
-// loaded by name while the program's modules are initialised (so before any form exists) and
-// released when they are finalised, and on a system without it every themed control draws in
-// the classic way.
+// loaded from the system directory while the program's modules are initialised (so before any
+// form exists) and released when they are finalised, and on a system without it every themed
+// control draws in the classic way.
 //
 // State: the library handle, VisualStyleLibraryLoaded and the entry-point table, one per
 // process. VisualStyleLibraryLoaded goes from false to true only at the end of a successful
@@ -84,6 +85,9 @@ constexpr std::size_t VisualStyleEntryIndex(std::string_view name) {
 }
 
 void LoadVisualStyleLibrary();
+// The same binding, to the library file named by its full path: for tests that bind a visual-style
+// library of their own.
+void LoadVisualStyleLibraryFrom(const std::wstring& path);
 void FreeVisualStyleLibrary();
 // Worked out afresh at every call (no caching), so a change of the desktop's style takes effect
 // at the next drawing. False when the library lacks one of the entry points that the themed

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/Picture.h"
+
 #include <stdexcept>
 
 namespace patchpav {
@@ -89,6 +91,31 @@ TEST(TBitmap, MaskedDrawingLeavesTransparentPixelsAlone) {
   FillThroughMask(target.Canvas(), 0, 0, 0, 3, 1, mask, RGB(1, 1, 1));
   EXPECT_EQ(target.Pixel(0, 0), RGB(1, 1, 1));
   EXPECT_EQ(target.Pixel(1, 0), RGB(50, 60, 70));
+}
+
+TEST(TPicture, DrawsTransparentlyWithGdiAlone) {
+  const COLORREF background = RGB(50, 60, 70);
+  for (bool transparent : {true, false}) {
+    SCOPED_TRACE(transparent ? "transparent" : "opaque");
+    TPicture picture(kColourBitmap);
+    ASSERT_EQ(picture.TransparentColor(), RGB(1, 2, 3));
+    TBitmap target(6, 5);
+    for (int y = 0; y < 5; ++y) {
+      for (int x = 0; x < 6; ++x) target.SetPixel(x, y, background);
+    }
+    picture.Draw(target.Canvas(), 1, 1, transparent);
+    EXPECT_EQ(target.Pixel(1, 3), transparent ? background : RGB(1, 2, 3));  // the bottom left
+    EXPECT_EQ(target.Pixel(2, 2), RGB(200, 100, 50));
+    EXPECT_EQ(target.Pixel(1, 1), RGB(10, 20, 30));
+    EXPECT_EQ(target.Pixel(4, 3), RGB(10, 20, 30));
+    EXPECT_EQ(target.Pixel(0, 0), background);  // outside the picture
+    EXPECT_EQ(target.Pixel(5, 4), background);
+  }
+  TPicture missing(9999);
+  EXPECT_TRUE(missing.Empty());
+  TBitmap untouched(2, 2);
+  missing.Draw(untouched.Canvas(), 0, 0, true);
+  EXPECT_EQ(untouched.Pixel(0, 0), RGB(0, 0, 0));
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
-// The binding against a visual-style library of the tests' own, found under the name
-// "uxtheme.dll" in the test program's directory before the system's. One program per kind of
-// library (PATCHPAV_PEER_KIND): complete, lacking DrawThemeText, or not loadable at all.
+// The binding against a visual-style library of the tests' own, lying under the name
+// "uxtheme.dll" in the test program's directory. At start-up the binding takes the system's
+// library all the same; each test process then binds the one beside it by its full path. One
+// program per kind of library (PATCHPAV_PEER_KIND): complete, lacking DrawThemeText, or not
+// loadable at all.
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/core/SystemLibrary.h"
 #include "framework/BitBtn.h"
 #include "framework/Bitmap.h"
 #include "framework/Form.h"
@@ -52,18 +56,37 @@ FARPROC PeerExport(const char* name) {
   return calls;
 }
 
-[[maybe_unused]] std::wstring ProgramDirectory() {
+std::wstring ProgramDirectory() {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring directory(path, length);
   return directory.substr(0, directory.find_last_of(L'\\') + 1);
 }
 
-[[maybe_unused]] std::wstring ModulePath(HMODULE module) {
+std::wstring ModulePath(HMODULE module) {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
   return std::wstring(path, length);
 }
+
+[[maybe_unused]] std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+  return text;
+}
+
+// The library that the binding took at start-up, before the tests bound their own.
+std::wstring gStartUpLibrary;
+
+class PeerBinding : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    gStartUpLibrary = ModulePath(VisualStyleLibraryHandle());
+    FreeVisualStyleLibrary();
+    LoadVisualStyleLibraryFrom(ProgramDirectory() + L"uxtheme.dll");
+  }
+};
+[[maybe_unused]] ::testing::Environment* const gPeerBinding =
+    ::testing::AddGlobalTestEnvironment(new PeerBinding);
 
 // What a button's own painting puts into a picture of its size.
 std::vector<COLORREF> Render(const TWinControl& control) {
@@ -100,7 +123,11 @@ void MouseIn(TWinControl& control) { SendMessageW(control.Handle(), WM_MOUSEMOVE
 
 #if PATCHPAV_PEER_KIND == PEER_COMPLETE
 
-TEST(BindingToCompletePeer, BindsTheLibraryOfTheProgramDirectoryAtStartUp) {
+TEST(BindingToCompletePeer, StartUpBindsTheSystemsLibraryNotTheOneBesideTheProgram) {
+  EXPECT_EQ(Lower(gStartUpLibrary), Lower(SystemLibraryPath(L"uxtheme.dll")));
+}
+
+TEST(BindingToCompletePeer, BindsALibraryNamedByItsPath) {
   ASSERT_TRUE(VisualStyleLibraryLoaded());
   EXPECT_EQ(ModulePath(VisualStyleLibraryHandle()), ProgramDirectory() + L"uxtheme.dll");
   for (const char* name : {"OpenThemeData", "CloseThemeData", "DrawThemeBackground",
@@ -186,12 +213,14 @@ TEST(BindingToCompletePeer, ReleasesOnceAndOnlyOnce) {
   FreeVisualStyleLibrary();
   EXPECT_FALSE(VisualStyleLibraryLoaded());
   EXPECT_FALSE(VisualStylesActive());
-  EXPECT_EQ(GetModuleHandleW(L"uxtheme.dll"), nullptr);
+  // The library beside the program is gone (Wine keeps its own, loaded at start-up, mapped).
+  EXPECT_EQ(GetModuleHandleW((ProgramDirectory() + L"uxtheme.dll").c_str()), nullptr);
   FreeVisualStyleLibrary();  // a second release does nothing
   EXPECT_FALSE(VisualStyleLibraryLoaded());
-  LoadVisualStyleLibrary();
+  LoadVisualStyleLibrary();  // binds again, the system's library
   EXPECT_TRUE(VisualStyleLibraryLoaded());
-  EXPECT_EQ(ModulePath(VisualStyleLibraryHandle()), ProgramDirectory() + L"uxtheme.dll");
+  EXPECT_EQ(Lower(ModulePath(VisualStyleLibraryHandle())),
+            Lower(SystemLibraryPath(L"uxtheme.dll")));
 }
 
 #elif PATCHPAV_PEER_KIND == PEER_LACKS_DRAW_THEME_TEXT
@@ -222,7 +251,7 @@ TEST(BindingToIncompletePeer, ButtonsDrawClassicallyWithoutHotTracking) {
 
 #elif PATCHPAV_PEER_KIND == PEER_NOT_LOADABLE
 
-TEST(BindingWithoutLibrary, StartsUnboundAndStaysClassic) {
+TEST(BindingWithoutLibrary, ALibraryThatCannotBeLoadedLeavesItUnboundAndClassic) {
   EXPECT_FALSE(VisualStyleLibraryLoaded());
   EXPECT_EQ(VisualStyleLibraryHandle(), nullptr);
   EXPECT_FALSE(VisualStylesActive());
@@ -231,7 +260,7 @@ TEST(BindingWithoutLibrary, StartsUnboundAndStaysClassic) {
   // The attempt leaves the process's error mode as it found it.
   for (UINT before : {0u, static_cast<UINT>(SEM_FAILCRITICALERRORS)}) {
     SetErrorMode(before);
-    LoadVisualStyleLibrary();
+    LoadVisualStyleLibraryFrom(ProgramDirectory() + L"uxtheme.dll");
     EXPECT_FALSE(VisualStyleLibraryLoaded());
     UINT after = SetErrorMode(0);
     EXPECT_EQ(after, before);

@@ -9,7 +9,7 @@ namespace {
 std::string DbmsName(const OdbcHandle& connection) {
   SQLWCHAR name[128] = {};
   SQLSMALLINT length = 0;
-  connection.Check(SQLGetInfoW(connection.Get(), SQL_DBMS_NAME, name, sizeof name, &length),
+  connection.Check(Odbc().GetInfoW(connection.Get(), SQL_DBMS_NAME, name, sizeof name, &length),
                    "Type de serveur inconnu");
   const std::size_t chars =
       std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), 127);
@@ -20,7 +20,7 @@ void ExecuteDirect(const OdbcHandle& connection, const std::string& sql) {
   OdbcHandle statement(SQL_HANDLE_STMT, connection.Get());
   WideText text = ToWide(sql);
   statement.Check(
-      SQLExecDirectW(statement.Get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+      Odbc().ExecDirectW(statement.Get(), text.data(), static_cast<SQLINTEGER>(text.size())),
       "Échec de « " + sql + " »");
 }
 
@@ -33,9 +33,9 @@ OdbcConnection::OdbcConnection(OdbcHandle environment, const std::string& connec
   WideText text = ToWide(connectionString);
   SQLWCHAR completed[1024];
   SQLSMALLINT completedLength = 0;
-  link_->connection.Check(SQLDriverConnectW(link_->connection.Get(), nullptr, text.data(),
-                                            static_cast<SQLSMALLINT>(text.size()), completed, 1024,
-                                            &completedLength, SQL_DRIVER_NOPROMPT),
+  link_->connection.Check(Odbc().DriverConnectW(link_->connection.Get(), nullptr, text.data(),
+                                                static_cast<SQLSMALLINT>(text.size()), completed,
+                                                1024, &completedLength, SQL_DRIVER_NOPROMPT),
                           "Connexion à la base de données impossible");
   link_->connection.SetConnected();
   // The product writes string literals between double quotes. SQL Server reads them so once

@@ -20,8 +20,8 @@ std::vector<std::string> InstalledDrivers(const OdbcHandle& environment) {
     SQLWCHAR attributes[2048] = {};
     SQLSMALLINT nameLength = 0;
     SQLSMALLINT attributesLength = 0;
-    const SQLRETURN ret = SQLDriversW(environment.Get(), direction, name, 512, &nameLength,
-                                      attributes, 2048, &attributesLength);
+    const SQLRETURN ret = odbc::Odbc().DriversW(environment.Get(), direction, name, 512,
+                                                &nameLength, attributes, 2048, &attributesLength);
     if (!odbc::Succeeded(ret)) break;
     names.push_back(odbc::ToUtf8(name, std::min<std::size_t>(nameLength, 511)));
     direction = SQL_FETCH_NEXT;
@@ -43,8 +43,8 @@ DriverParams OdbcDriver::DefaultParams() const {
 
 std::unique_ptr<DriverConnection> OdbcDriver::Connect(const DriverParams& params) {
   OdbcHandle environment(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
-  environment.Check(SQLSetEnvAttr(environment.Get(), SQL_ATTR_ODBC_VERSION,
-                                  reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+  environment.Check(odbc::Odbc().SetEnvAttr(environment.Get(), SQL_ATTR_ODBC_VERSION,
+                                            reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
                     "Version ODBC 3 refusée");
   const auto named = params.find("ODBC DRIVER");
   std::string driver = named == params.end() ? std::string() : named->second;

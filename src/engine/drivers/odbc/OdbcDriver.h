@@ -4,7 +4,8 @@
 
 namespace patchpav {
 
-// The "MSSQL" driver: SQL Server through ODBC (odbc32 on Windows, unixODBC elsewhere).
+// The "MSSQL" driver: SQL Server through ODBC (the system directory's odbc32 on Windows, unixODBC
+// elsewhere).
 //
 // Parameters (all texts):
 //  SERVER NAME, DATABASE NAME   where the database is ("host", "host\instance" or "host,port")

@@ -11,7 +11,7 @@ namespace patchpav::odbc {
 
 OdbcHandle::OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
   SQLHANDLE handle = SQL_NULL_HANDLE;
-  const SQLRETURN ret = SQLAllocHandle(type, parent, &handle);
+  const SQLRETURN ret = Odbc().AllocHandle(type, parent, &handle);
   if (!Succeeded(ret)) {
     std::string message = "Allocation d'un descripteur ODBC impossible (code " +
                           std::to_string(static_cast<int>(ret)) + ")";
@@ -45,8 +45,8 @@ OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept {
 
 void OdbcHandle::Release() noexcept {
   if (handle_ == SQL_NULL_HANDLE) return;
-  if (connected_) SQLDisconnect(handle_);
-  SQLFreeHandle(type_, handle_);
+  if (connected_) Odbc().Disconnect(handle_);
+  Odbc().FreeHandle(type_, handle_);
   handle_ = SQL_NULL_HANDLE;
   connected_ = false;
 }
@@ -87,11 +87,12 @@ std::vector<DiagnosticRecord> DiagnosticRecords(SQLSMALLINT type, SQLHANDLE hand
     SQLWCHAR state[6] = {};
     SQLINTEGER nativeError = 0;
     SQLSMALLINT length = 0;
-    SQLRETURN ret = SQLGetDiagRecW(type, handle, record, state, &nativeError, nullptr, 0, &length);
+    SQLRETURN ret =
+        Odbc().GetDiagRecW(type, handle, record, state, &nativeError, nullptr, 0, &length);
     if (!Succeeded(ret)) break;
     WideText message(static_cast<std::size_t>(length) + 1, 0);
-    ret = SQLGetDiagRecW(type, handle, record, state, &nativeError, message.data(),
-                         static_cast<SQLSMALLINT>(message.size()), &length);
+    ret = Odbc().GetDiagRecW(type, handle, record, state, &nativeError, message.data(),
+                             static_cast<SQLSMALLINT>(message.size()), &length);
     if (!Succeeded(ret)) break;
     message.resize(std::min<std::size_t>(static_cast<std::size_t>(length), message.size() - 1));
     records.push_back({ToUtf8(state, 5), nativeError, ToUtf8(message)});

@@ -37,8 +37,9 @@ OdbcStatement::OdbcStatement(const std::shared_ptr<OdbcLink>& link, const std::s
   const StatementText rewritten = RewriteStatement(sql, link->doubleQuotesAreStrings);
   statement_ = OdbcHandle(SQL_HANDLE_STMT, link->connection.Get());
   WideText text = ToWide(rewritten.text);
-  statement_.Check(SQLPrepareW(statement_.Get(), text.data(), static_cast<SQLINTEGER>(text.size())),
-                   "Préparation de la requête impossible");
+  statement_.Check(
+      Odbc().PrepareW(statement_.Get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+      "Préparation de la requête impossible");
   slots_.resize(rewritten.parameterCount);
 }
 
@@ -104,8 +105,8 @@ void OdbcStatement::BindParameters(std::span<const Value> parameters) {
     }
     if (!rebind) continue;
     statement_.Check(
-        SQLBindParameter(statement_.Get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, cType,
-                         sqlType, columnSize, 0, buffer, bufferLength, &slot.indicator),
+        Odbc().BindParameter(statement_.Get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                             cType, sqlType, columnSize, 0, buffer, bufferLength, &slot.indicator),
         "Paramètre " + std::to_string(i + 1) + " refusé");
     slot.bound = true;
   }
@@ -113,7 +114,7 @@ void OdbcStatement::BindParameters(std::span<const Value> parameters) {
 
 bool OdbcStatement::Run(std::span<const Value> parameters) {
   BindParameters(parameters);
-  const SQLRETURN ret = SQLExecute(statement_.Get());
+  const SQLRETURN ret = Odbc().Execute(statement_.Get());
   if (ret == SQL_NO_DATA) return false;
   statement_.Check(ret, "Exécution de la requête impossible");
   return true;
@@ -135,12 +136,12 @@ std::int64_t OdbcStatement::Execute(std::span<const Value> parameters) {
   // SQL_NO_DATA: a searched UPDATE or DELETE that matched no row.
   if (!Run(parameters)) return 0;
   SQLLEN count = 0;
-  const SQLRETURN ret = SQLRowCount(statement_.Get(), &count);
+  const SQLRETURN ret = Odbc().RowCount(statement_.Get(), &count);
   // A statement that returns rows leaves a cursor open; the next run needs it closed. Asked once,
   // after the first run, where the driver knows without asking the server.
   if (!returnsRowsKnown_) {
     SQLSMALLINT columns = 0;
-    returnsRows_ = Succeeded(SQLNumResultCols(statement_.Get(), &columns)) && columns > 0;
+    returnsRows_ = Succeeded(Odbc().NumResultCols(statement_.Get(), &columns)) && columns > 0;
     returnsRowsKnown_ = true;
   }
   if (returnsRows_) CloseCursor();
@@ -152,7 +153,7 @@ std::int64_t OdbcStatement::Execute(std::span<const Value> parameters) {
 ResultSet OdbcStatement::FetchAll() {
   ResultSet result;
   SQLSMALLINT columnCount = 0;
-  statement_.Check(SQLNumResultCols(statement_.Get(), &columnCount),
+  statement_.Check(Odbc().NumResultCols(statement_.Get(), &columnCount),
                    "Lecture des colonnes impossible");
   std::vector<ColumnKind> kinds;
   for (SQLUSMALLINT column = 1; column <= columnCount; ++column) {
@@ -162,14 +163,14 @@ ResultSet OdbcStatement::FetchAll() {
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
     SQLSMALLINT nullable = 0;
-    statement_.Check(SQLDescribeColW(statement_.Get(), column, name, 256, &nameLength, &sqlType,
-                                     &size, &digits, &nullable),
+    statement_.Check(Odbc().DescribeColW(statement_.Get(), column, name, 256, &nameLength, &sqlType,
+                                         &size, &digits, &nullable),
                      "Lecture des colonnes impossible");
     result.columns.push_back(ToUtf8(name, std::min<std::size_t>(nameLength, 255)));
     kinds.push_back(KindOfColumn(sqlType));
   }
   for (;;) {
-    const SQLRETURN fetched = SQLFetch(statement_.Get());
+    const SQLRETURN fetched = Odbc().Fetch(statement_.Get());
     if (fetched == SQL_NO_DATA) break;
     statement_.Check(fetched, "Lecture des lignes impossible");
     std::vector<Value>& row = result.rows.emplace_back();
@@ -182,14 +183,16 @@ ResultSet OdbcStatement::FetchAll() {
         case ColumnKind::Integer: {
           std::int64_t v = 0;
           statement_.Check(
-              SQLGetData(statement_.Get(), column, SQL_C_SBIGINT, &v, sizeof v, &indicator), what);
+              Odbc().GetData(statement_.Get(), column, SQL_C_SBIGINT, &v, sizeof v, &indicator),
+              what);
           row.push_back(indicator == SQL_NULL_DATA ? Value() : Value::Integer(v));
           break;
         }
         case ColumnKind::Float: {
           double v = 0;
           statement_.Check(
-              SQLGetData(statement_.Get(), column, SQL_C_DOUBLE, &v, sizeof v, &indicator), what);
+              Odbc().GetData(statement_.Get(), column, SQL_C_DOUBLE, &v, sizeof v, &indicator),
+              what);
           row.push_back(indicator == SQL_NULL_DATA ? Value() : Value::Float(v));
           break;
         }
@@ -199,8 +202,8 @@ ResultSet OdbcStatement::FetchAll() {
           SQLWCHAR piece[1024];
           bool isNull = false;
           for (;;) {
-            const SQLRETURN ret =
-                SQLGetData(statement_.Get(), column, SQL_C_WCHAR, piece, sizeof piece, &indicator);
+            const SQLRETURN ret = Odbc().GetData(statement_.Get(), column, SQL_C_WCHAR, piece,
+                                                 sizeof piece, &indicator);
             if (ret == SQL_NO_DATA) break;
             statement_.Check(ret, what);
             if (indicator == SQL_NULL_DATA) {
@@ -225,6 +228,6 @@ ResultSet OdbcStatement::FetchAll() {
   return result;
 }
 
-void OdbcStatement::CloseCursor() noexcept { SQLFreeStmt(statement_.Get(), SQL_CLOSE); }
+void OdbcStatement::CloseCursor() noexcept { Odbc().FreeStmt(statement_.Get(), SQL_CLOSE); }
 
 }  // namespace patchpav::odbc
