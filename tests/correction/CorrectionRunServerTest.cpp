@@ -115,7 +115,8 @@ TEST_F(CorrectionRunServerTest, ALostConnectionStopsTheRunWithOneBox) {
   std::size_t rowsNotCorrected = 0;
   const std::string box = RunStopped(host, rowsNotCorrected);
   EXPECT_EQ(0u, box.find("La correction a été interrompue : la connexion à la base de données a "
-                         "été perdue.\r3 enregistrements n'ont pas été corrigés ;"))
+                         "été perdue.\r2 enregistrements ont été corrigés ; 3 enregistrements "
+                         "n'ont pas été corrigés."))
       << box;
   EXPECT_EQ(3u, rowsNotCorrected);
   EXPECT_TRUE(host.warnings.empty());
@@ -136,8 +137,8 @@ TEST_F(CorrectionRunServerTest, ALoginWithoutTheRightToChangeTheTableStopsAtTheF
   std::size_t rowsNotCorrected = 0;
   const std::string box = RunStopped(host, rowsNotCorrected);
   EXPECT_EQ(0u, box.find("La correction a été interrompue : l'utilisateur connecté n'a pas le "
-                         "droit de modifier la table CPMAIN.\r4 enregistrements n'ont pas été "
-                         "corrigés ;"))
+                         "droit de modifier la table CPMAIN.\rAucun enregistrement n'a été "
+                         "corrigé ; 4 enregistrements n'ont pas été corrigés."))
       << box;
   EXPECT_NE(std::string::npos, box.find("[42501]")) << box;  // the server's own words follow
   EXPECT_EQ(4u, rowsNotCorrected);

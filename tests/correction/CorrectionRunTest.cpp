@@ -412,8 +412,9 @@ TEST_F(CorrectionRunTest, AFileThatStopsTakingWritesStopsTheRunAtOnce) {
   RecordingHost host;
   const std::string box = RunStopped(host);
   EXPECT_EQ(0u, box.find("La correction a été interrompue : la table CPMAIN est utilisée par un "
-                         "autre programme (Klinova SQL est-il ouvert sur un poste ?).\r3 "
-                         "enregistrements n'ont pas été corrigés ;"))
+                         "autre programme (Klinova SQL est-il ouvert sur un poste ?).\r1 "
+                         "enregistrement a été corrigé ; 3 enregistrements n'ont pas été "
+                         "corrigés."))
       << box;
   EXPECT_NE(std::string::npos, box.find("violation de verrouillage (simulée)")) << box;
   EXPECT_EQ(2, files_.writes) << "nothing is tried after the failure";
