@@ -150,5 +150,30 @@ TEST_F(CorrectionRunServerTest, ALoginWithoutTheRightToChangeTheTableStopsAtTheF
   RunStatement(*admin_, std::string("DROP ROLE ") + kReader);
 }
 
+TEST_F(CorrectionRunServerTest, ATriggerThatRefusesRowsLeavesOnlyThoseRows) {
+  // The first three rows are refused by a trigger in words of refusal, with the state of an
+  // access rule, as SQL Server reports a trigger's RAISERROR: each is the row's own failure.
+  InsertRows(6);
+  RunStatement(*admin_,
+               "CREATE FUNCTION refuse_first() RETURNS trigger AS $$ BEGIN "
+               "IF NEW.CPMain_ID <= 3 THEN RAISE EXCEPTION 'modification refusée' USING ERRCODE "
+               "= '42000'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql");
+  RunStatement(*admin_,
+               "CREATE TRIGGER refuse_first BEFORE UPDATE ON CPMAIN FOR EACH ROW EXECUTE "
+               "FUNCTION refuse_first()");
+  Connect();
+  RecordingHost host;
+  const CorrectionSummary summary = RunCorrection(select_, update_, host);
+  const auto warning = [](int key) {
+    return "Erreur lors de la modification de l'enregistrement CPMAIN_ID=" + std::to_string(key) +
+           ". Cette modification devra être effectuée manuellement par un technicien de Klinova.";
+  };
+  EXPECT_EQ((std::vector<std::string>{warning(1), warning(2), warning(3)}), host.warnings);
+  EXPECT_EQ(3, summary.rowsLeft);
+  EXPECT_EQ(3, summary.rowsCorrected);
+  EXPECT_TRUE(host.closed);
+  EXPECT_EQ((std::vector<double>{25, 25, 25, 7, 7, 7}), FirstAmounts());
+}
+
 }  // namespace
 }  // namespace patchpav::testing
