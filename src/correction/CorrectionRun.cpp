@@ -355,8 +355,9 @@ class Run {
   TQuery& update_;
   CorrectionHost& host_;
   CorrectionJournal& journal_;
-  bool writing_ = false;           // the journal has begun: the backup is made
-  RowHistories histories_;         // the tally: the summary and the warnings are read from it
+  bool writing_ = false;  // the journal has begun: the backup is made
+  // The tally: the summary and the warnings are read from it.
+  RowHistories histories_;
   std::size_t selectionRows_ = 0;  // rows of the current selection
   std::size_t settledRows_ = 0;    // rows of the current sweep written with no negative left
 };
