@@ -206,6 +206,7 @@ void TMain::BuildButtonBand() {
       TControlParams{.Left = 218, .Top = 13, .Width = 97, .Height = 33, .Caption = "&Fermer"});
   BtFermer->SetFont(FontOf(13));
   BtFermer->SetStyle(TButtonStyle::bsNew);
+  BtFermer->SetCancel(true);  // Escape closes, as the Cancel of a dialog box
   BtFermer->OnClick = [this] { BtFermerClick(); };
   XPThemeAPI1 = &CreateComponent<TXPThemeAPI>();
   XPThemeAPI1->SetName("XPThemeAPI1");
@@ -258,6 +259,8 @@ void TMain::EnterStep() {
     Label7->Show();
     Label8->Show();
     Image3->Show();
+    // The correction cannot be undone from here: a lone Enter must not start it.
+    SetActiveControl(*BtFermer);
   }
   Button1->SetEnabled(WizardStep != LastStep);
   BtExecuter->SetEnabled(WizardStep == LastStep);
@@ -269,14 +272,24 @@ void TMain::Button1Click() {
 }
 
 void TMain::BtFermerClick() {
+  // The window is disabled while the run writes, yet a click queued before it still arrives.
+  if (running_) return;
   DbSource.SetConnected(false);
   Close();
   Application().Terminate();
 }
 
 void TMain::BtExecuterClick() {
-  BackupJournal journal(CorrectionBackupPlan(DbSource, Connection.ParadoxMode));
-  RunCorrection(QCPMain, QUpdateCPMain, *this, journal);
+  if (running_) return;
+  running_ = true;
+  try {
+    BackupJournal journal(CorrectionBackupPlan(DbSource, Connection.ParadoxMode));
+    RunCorrection(QCPMain, QUpdateCPMain, *this, journal);
+  } catch (...) {
+    running_ = false;
+    throw;
+  }
+  running_ = false;
 }
 
 }  // namespace patchpav

@@ -102,6 +102,10 @@ class TMain : public TForm, public CorrectionHost {
   void ProcessMessages() override;
   void PressClose() override;
 
+  // Refused while the correction runs: closing would cut the run short and end the application
+  // under its boxes, which would then return unseen.
+  bool CloseQuery() override { return !running_; }
+
  private:
   void BuildTitleBand();
   void BuildSelectionPage();
@@ -113,6 +117,7 @@ class TMain : public TForm, public CorrectionHost {
   void SelectionFailed(bool resetDialogDirectory);
 
   bool showEventDone_ = false;
+  bool running_ = false;  // from the press of Execute until the run presses Close or fails
 };
 
 // The application's wizard window, created first at start-up.

@@ -58,6 +58,9 @@ void TMain::ShowWarning(const std::string& text) {
 
 void TMain::ProcessMessages() { Application().ProcessMessages(); }
 
-void TMain::PressClose() { BtFermerClick(); }
+void TMain::PressClose() {
+  running_ = false;  // the run is over: this Close is its own
+  BtFermerClick();
+}
 
 }  // namespace patchpav

@@ -113,10 +113,14 @@ class Run {
       }
       journal_.Finish();
       EndSweeping();
+      const std::vector<std::string>& reports = histories_.Reports();
+      if (reports.size() > kWarningsOneByOne) {
+        host_.ShowWarning(UncorrectedRowsMessage(histories_.RowsCorrected(), reports));
+      }
       host_.ShowInformation(FinalMessage());
     }
     select_.Close();
-    return summary_;
+    return histories_.Summary();
   }
 
   // Leaves the window usable after a failure that ends the run: a stop, or a failure of the
@@ -157,8 +161,8 @@ class Run {
     try {
       update_.CheckWritable();
     } catch (const EDatabaseError& e) {
-      Stop(TableWideCause(e).value_or(StopCause::Unwritable), true, select_.RecordCount(),
-           e.what());
+      Stop(TableWideCause(e).value_or(StopCause::Unwritable), true,
+           {0, static_cast<std::size_t>(select_.RecordCount())}, e.what());
     }
   }
 
@@ -177,8 +181,8 @@ class Run {
         row.blank[i] = amount.IsNull();
       }
       if (!row.key) {
-        // Reported in the sweep that first met it; the selection keeps finding it.
-        if (histories_.KeylessReported(row.keyText)) continue;
+        // Settled in the sweep that first met it; the selection keeps finding it.
+        if (histories_.KeylessKnown(row.keyText)) continue;
       } else {
         if (histories_.GivenUp(*row.key)) continue;
         ++keyCounts[*row.key];
@@ -189,8 +193,8 @@ class Run {
     // Rows that share a key: an UPDATE by that key would write both with the amounts of one.
     for (Row& row : rows) row.sharedKey = row.key && keyCounts[*row.key] > 1;
 
-    ++summary_.sweeps;
-    if (summary_.sweeps > 1) {
+    histories_.SweepStarted();
+    if (histories_.Sweeps() > 1) {
       // A further sweep writes rows again: the window stays closed to input and the dialog shows
       // how far it has come, as in the first sweep.
       host_.SetMainWindowCursor(CorrectionHost::Cursor::Hourglass);
@@ -221,7 +225,7 @@ class Run {
   }
 
   void CheckInvariants() const {
-    histories_.CheckInvariants(summary_, warnings_);
+    histories_.CheckInvariants();
     PATCHPAV_CHECK(settledRows_ <= selectionRows_,
                    "correction run: " + std::to_string(settledRows_) +
                        " rows settled in a sweep of " + std::to_string(selectionRows_) +
@@ -230,16 +234,16 @@ class Run {
 
   void CorrectRow(const Row& row) {
     if (!row.key) {
-      histories_.ReportKeyless(row.keyText);
-      ++summary_.rowsLeft;
-      return Warn(row.keyText.empty() ? kBlankKey : row.keyText);
+      // Such a row is never written; it is worth a word only when the rule would have written it.
+      if (RedistributeNegativeAmount(row.amounts).outcome ==
+          RedistributionOutcome::NothingNegative) {
+        return histories_.PassOverKeyless(row.keyText);
+      }
+      const std::string shown = row.keyText.empty() ? kBlankKey : row.keyText;
+      return Warn(histories_.ReportKeyless(row.keyText, shown), shown);
     }
     const std::int64_t key = *row.key;
-    if (row.sharedKey) {
-      histories_.GiveUp(key);
-      ++summary_.rowsLeft;
-      return Warn(row.keyText);
-    }
+    if (row.sharedKey) return GiveUp(key);
     for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(row.amounts[i]);
     update_.Params(kKeyParameter).SetAsInteger(key);
 
@@ -270,37 +274,45 @@ class Run {
     }
     journal_.WriteAhead(entry);
     try {
-      // The count the server gives back is no verdict: -1 under SET NOCOUNT ON, a trigger's own
-      // count with a trigger. Only an error is a failed write; a write that did not hold is
-      // found again by the next selection, with the amounts it had.
-      update_.ExecSQL();
+      ExecuteUpdate();
     } catch (const std::exception& e) {
       journal_.WriteFailed(entry, e.what());
       return WriteFailed(key, e);
     }
-    ++summary_.rowsWritten;
-    if (CountNegative(r.corrected) == 0) ++settledRows_;
-    histories_.Written(key, negatives);
+    const int negativesLeft = CountNegative(r.corrected);
+    if (negativesLeft == 0) ++settledRows_;
+    histories_.Written(key, negatives, negativesLeft);
   }
 
-  // A failure that every later write would meet too ends the run at once; so do the first
-  // writes of a run when they all fail. Any other failure is the row's own.
-  void WriteFailed(std::int64_t key, const std::exception& error) {
-    ++failedWrites_;
-    std::optional<StopCause> cause = TableWideCause(error);
-    if (!cause && summary_.rowsWritten == 0 && failedWrites_ >= kFailuresBeforeStop) {
-      cause = StopCause::RepeatedFailures;
+  // Runs the UPDATE, once more when the server gave it up to end a deadlock: the row's record in
+  // the journal stands for both attempts, as they write the same amounts.
+  void ExecuteUpdate() {
+    // The count the server gives back is no verdict: -1 under SET NOCOUNT ON, a trigger's own
+    // count with a trigger. Only an error is a failed write; a write that did not hold is found
+    // again by the next selection, with the amounts it had.
+    try {
+      update_.ExecSQL();
+    } catch (const std::exception& e) {
+      if (!WorthRetrying(e)) throw;
+      update_.ExecSQL();
     }
-    if (cause) Stop(*cause, false, selectionRows_ - settledRows_, error.what());
+  }
+
+  // A failure that every later write would meet too ends the run at once. Any other failure is
+  // the row's own, however many rows fail alike: each is left for a technician.
+  void WriteFailed(std::int64_t key, const std::exception& error) {
+    if (const std::optional<StopCause> cause = TableWideCause(error)) {
+      Stop(*cause, false, {histories_.RowsCorrected(), selectionRows_ - settledRows_},
+           error.what());
+    }
     GiveUp(key);
   }
 
-  // Ends the run with one error box: rowsNotCorrected rows of the selection still hold a
-  // negative amount, and nothing more is written.
-  [[noreturn]] void Stop(StopCause cause, bool beforeFirstWrite, std::size_t rowsNotCorrected,
+  // Ends the run with one error box; nothing more is written.
+  [[noreturn]] void Stop(StopCause cause, bool beforeFirstWrite, RowCounts counts,
                          const std::string& detail) {
-    throw ECorrectionStopped(StoppedRunMessage(cause, beforeFirstWrite, rowsNotCorrected, detail),
-                             rowsNotCorrected);
+    throw ECorrectionStopped(StoppedRunMessage(cause, beforeFirstWrite, counts, detail),
+                             counts.corrected, counts.notCorrected);
   }
 
   static JournalRow JournalEntry(const Row& row, std::int64_t key, const Amounts& corrected) {
@@ -313,16 +325,15 @@ class Run {
   }
 
   // Reports the row once for a technician and leaves it alone for the rest of the run. The key
-  // shown is parameter 7 as text, as the row's UPDATE would have used it.
+  // shown is the one the row's UPDATE uses, in decimal digits.
   void GiveUp(std::int64_t key) {
-    histories_.GiveUp(key);
-    ++summary_.rowsLeft;
-    Warn(update_.Params(kKeyParameter).AsString());
+    const std::string shown = std::to_string(key);
+    Warn(histories_.GiveUp(key, shown), shown);
   }
 
-  void Warn(const std::string& key) {
-    ++warnings_;
-    host_.ShowWarning(kWriteFailed + key + kWriteFailedEnd);
+  // The first reports of a run get a box each; the others are counted, for the box at the end.
+  void Warn(std::size_t report, const std::string& key) {
+    if (report <= kWarningsOneByOne) host_.ShowWarning(kWriteFailed + key + kWriteFailedEnd);
   }
 
   void EndSweeping() {
@@ -332,12 +343,11 @@ class Run {
   }
 
   std::string FinalMessage() const {
-    if (summary_.rowsLeft == 0) return kFinished;
-    return "La correction de la comptabilité est terminée, mais " +
-           std::to_string(summary_.rowsLeft) +
-           (summary_.rowsLeft == 1
-                ? " enregistrement n'a pas pu être corrigé et devra l'être"
-                : " enregistrements n'ont pas pu être corrigés et devront l'être") +
+    const std::size_t rowsLeft = histories_.Reports().size();
+    if (rowsLeft == 0) return kFinished;
+    return "La correction de la comptabilité est terminée, mais " + std::to_string(rowsLeft) +
+           (rowsLeft == 1 ? " enregistrement n'a pas pu être corrigé et devra l'être"
+                          : " enregistrements n'ont pas pu être corrigés et devront l'être") +
            " manuellement par un technicien de Klinova. Le programme va être fermé.";
   }
 
@@ -346,10 +356,8 @@ class Run {
   CorrectionHost& host_;
   CorrectionJournal& journal_;
   bool writing_ = false;  // the journal has begun: the backup is made
+  // The tally: the summary and the warnings are read from it.
   RowHistories histories_;
-  CorrectionSummary summary_;
-  int warnings_ = 0;  // warning boxes shown
-  int failedWrites_ = 0;
   std::size_t selectionRows_ = 0;  // rows of the current selection
   std::size_t settledRows_ = 0;    // rows of the current sweep written with no negative left
 };

@@ -16,22 +16,28 @@ extern const char* const kSelectNegativeRowsLines[12];
 extern const char* const kUpdateRowLines[10];
 
 struct CorrectionSummary {
-  int sweeps = 0;       // sweeps over a selection that held rows
-  int rowsWritten = 0;  // successful UPDATEs
-  int rowsLeft = 0;     // rows reported for a technician (failed write, amounts not finite,
-                        // no usable key, or a row that the selection keeps finding without
-                        // progress)
+  int sweeps = 0;         // sweeps over a selection that held rows
+  int rowsWritten = 0;    // successful UPDATEs
+  int rowsCorrected = 0;  // rows whose last write left no negative amount
+  int rowsLeft = 0;       // rows reported for a technician (failed write, amounts not finite,
+                          // no usable key, or a row that the selection keeps finding without
+                          // progress)
 };
 
 // The run stopped because the table cannot be written (see Failures below): the message is the
 // one error box the user sees, naming the cause and how many rows were not corrected.
 class ECorrectionStopped : public std::runtime_error {
  public:
-  ECorrectionStopped(const std::string& message, std::size_t rowsNotCorrected)
-      : std::runtime_error(message), rowsNotCorrected_(rowsNotCorrected) {}
+  ECorrectionStopped(const std::string& message, std::size_t rowsCorrected,
+                     std::size_t rowsNotCorrected)
+      : std::runtime_error(message),
+        rowsCorrected_(rowsCorrected),
+        rowsNotCorrected_(rowsNotCorrected) {}
+  std::size_t RowsCorrected() const { return rowsCorrected_; }
   std::size_t RowsNotCorrected() const { return rowsNotCorrected_; }
 
  private:
+  std::size_t rowsCorrected_;
   std::size_t rowsNotCorrected_;
 };
 
@@ -44,19 +50,26 @@ class ECorrectionStopped : public std::runtime_error {
 // finished (the outcome box confirmed). A sweep keeps the main window disabled from its start to
 // its end, so neither Execute nor Close acts while rows are written.
 //
-// The run always ends. A row is given up, and reported once with the warning for a technician,
-// when its write raises an error of its own, when its amounts are not finite numbers, when its
-// key is blank, not an integer, or shared with another selected row (an UPDATE by that key could
-// write another row), or when the selection made afresh finds it again without the negative
-// amount it lost when written (a write that raised no error but did not hold), or it was passed
-// over before because its amounts held no negative value: such a row can make no progress, and
-// every other row loses one negative amount per sweep, so the run takes at most six sweeps plus
-// one for the rows it gives up. The count of rows an UPDATE reports is no verdict either way.
+// The run always ends. A row is given up, and reported once for a technician, when its write
+// raises an error of its own (a deadlock's victim is tried once more first), when its amounts
+// are not finite numbers, when its key is blank, not an integer, or shared with another selected
+// row (an UPDATE by that key could write another row), or when the selection made afresh finds it
+// again without the negative amount it lost when written (a write that raised no error but did not
+// hold), or it was passed over before because its amounts held no negative value: such a row can
+// make no progress, and every other row loses one negative amount per sweep, so the run takes at
+// most six sweeps plus one for the rows it gives up. The count of rows an UPDATE reports is no
+// verdict either way. A row without a usable key that the rule would not change is passed over
+// without a word.
+//
+// Reports. The first kWarningsOneByOne rows given up get the warning box each; the others are
+// counted, and one box at the end of the run, before the outcome box, says how many rows were
+// corrected and how many were not, with the first keys (WriteFailure.h).
 //
 // Failures. A failure that concerns the table rather than the row (connection lost, permission
 // refused, file or database read-only, table held by another program, amounts covered by an
-// index), or the first writes of the run failing kFailuresBeforeStop times with none succeeding,
-// stops the run: nothing more is written and ECorrectionStopped carries the one box to show.
+// index) stops the run: nothing more is written and ECorrectionStopped carries the one box to
+// show, with the rows corrected and not corrected. Failures the driver cannot name are the
+// row's own, however many rows meet them.
 // Before the first write the UPDATE is checked as far as the driver can tell without writing, so
 // a table known to be unwritable is said once before any row is touched.
 //

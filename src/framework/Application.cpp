@@ -114,7 +114,9 @@ LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT message, WPARAM wParam
       }
       return 0;
     case WM_CLOSE:
-      if (TForm* main = Application().MainForm()) {
+      // The taskbar's Close: the main form's own close decides, and may refuse (a form busy
+      // with a task that must not be cut short).
+      if (TForm* main = Application().MainForm(); main && main->CloseQuery()) {
         PostMessageW(main->Handle(), WM_CLOSE, 0, 0);
       }
       return 0;

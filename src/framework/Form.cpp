@@ -120,6 +120,7 @@ void TForm::Show() {
 }
 
 void TForm::Close() {
+  if (!CloseQuery()) return;
   if (modal_) {
     modalResult_ = mrCancel;
     return;
@@ -215,6 +216,11 @@ bool TForm::OfferDialogKey(UINT key) {
     if (TWinControl* control = FromHandle(hwnd); control && control->DialogKey(key)) return true;
   }
   return false;
+}
+
+void TForm::SetActiveControl(TWinControl& control) {
+  lastFocus_ = control.Handle();
+  if (GetActiveWindow() == Handle() && IsWindowVisible(lastFocus_)) SetFocus(lastFocus_);
 }
 
 void TForm::RestoreFocus() {

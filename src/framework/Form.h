@@ -37,7 +37,11 @@ class TForm : public TWinControl {
 
   void Show();
   void Hide() { SetVisible(false); }
+  // Does nothing when CloseQuery refuses.
   void Close();
+  // Whether the form may close now; every close request (Close, WM_CLOSE, the taskbar's Close
+  // of the application window) asks it first.
+  virtual bool CloseQuery() { return true; }
   // Runs the form modally: the application's other windows are disabled until ModalResult is
   // set (or the application terminates, which gives mrCancel).
   int ShowModal();
@@ -48,6 +52,9 @@ class TForm : public TWinControl {
   bool OfferDialogKey(UINT key);
   // Moves the keyboard to the next (or previous) tab stop that it can reach, around the end.
   void Tab(bool backwards);
+  // The control that gets the keyboard when the form is next active (now, if it is), in place
+  // of the first tab stop.
+  void SetActiveControl(TWinControl& control);
 
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle style);

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/KeyInput.h"
 #include "app/WizardFixture.h"
 #include "framework/Utf.h"
@@ -55,17 +57,17 @@ TEST_F(KeyboardTest, AltERunsTheCorrectionAsAClickDoes) {
 TEST_F(KeyboardTest, TabCyclesTheEnabledButtonsAndEnterPressesTheFocusedOne) {
   DialogRobot robot;
   TMain& main = StartInStep2(robot);
-  // The first tab stop has the keyboard when the window comes up: Execute, in the nested panel
-  // of the button band; the explanation and the hidden Next button are not stops.
-  EXPECT_EQ(GetFocus(), main.BtExecuter->Handle());
+  // Close has the keyboard when the window comes up, so that no lone Enter starts the
+  // correction; the explanation and the hidden Next button are not stops.
+  EXPECT_EQ(GetFocus(), main.BtFermer->Handle()) << WindowName(GetFocus());
   const struct {
     WORD key;
     std::vector<WORD> modifiers;
     TXPBitBtn* expected;
   } steps[] = {
-      {VK_TAB, {}, main.BtFermer},         {VK_TAB, {}, main.BtExecuter},
-      {VK_TAB, {VK_SHIFT}, main.BtFermer}, {VK_TAB, {VK_SHIFT}, main.BtExecuter},
-      {VK_RIGHT, {}, main.BtFermer},
+      {VK_TAB, {}, main.BtExecuter},         {VK_TAB, {}, main.BtFermer},
+      {VK_TAB, {VK_SHIFT}, main.BtExecuter}, {VK_TAB, {VK_SHIFT}, main.BtFermer},
+      {VK_TAB, {}, main.BtExecuter},         {VK_RIGHT, {}, main.BtFermer},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.expected->Caption());
@@ -83,14 +85,34 @@ TEST_F(KeyboardTest, TabCyclesTheEnabledButtonsAndEnterPressesTheFocusedOne) {
   EXPECT_THAT(ReadAmounts(BasePath())[0].amounts, ElementsAre(25, -18, 0, 0, 0, 0, 0));
 }
 
-TEST_F(KeyboardTest, EnterOnTheFirstButtonRunsTheCorrection) {
-  DialogRobot robot;
-  StartInStep2(robot);
-  robot.Answer("OK");
-  ASSERT_TRUE(PressKey(VK_RETURN));
-  ASSERT_EQ(robot.Seen().size(), 1u);
-  EXPECT_EQ(robot.Seen()[0].caption, "Information");
-  EXPECT_THAT(ReadAmounts(BasePath())[0].amounts, ElementsAre(7, 0, 0, 0, 0, 0, 0));
+// Enter or Escape as the window comes up closes; the correction runs only once the keyboard
+// has been moved onto Execute on purpose.
+TEST_F(KeyboardTest, InStep2EnterOrEscapeClosesAndTabThenEnterOrSpaceRuns) {
+  const struct {
+    std::vector<WORD> keys;
+    bool runs;
+  } cases[] = {
+      {{VK_RETURN}, false},
+      {{VK_ESCAPE}, false},
+      {{VK_TAB, VK_RETURN}, true},
+      {{VK_TAB, VK_SPACE}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys.back());
+    std::filesystem::remove_all(BasePath());
+    std::filesystem::create_directory(BasePath());
+    DialogRobot robot;
+    TMain& main = StartInStep2(robot);
+    if (c.runs) robot.Answer("OK");
+    for (WORD key : c.keys) ASSERT_TRUE(PressKey(key));
+    EXPECT_EQ(robot.Seen().size(), c.runs ? 1u : 0u);
+    EXPECT_TRUE(Application().Terminated());
+    EXPECT_FALSE(main.DbSource.Connected());
+    EXPECT_THAT(ReadAmounts(BasePath())[0].amounts,
+                c.runs ? ElementsAre(7, 0, 0, 0, 0, 0, 0) : ElementsAre(25, -18, 0, 0, 0, 0, 0));
+    Application().DestroyComponents();
+    Application().ClearTermination();
+  }
 }
 
 // In step 1 the keyboard reaches Close and the folder button of the selection page, whose

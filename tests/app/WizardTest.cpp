@@ -294,6 +294,35 @@ TEST_F(WizardTest, ClosingFromTheTitleBarEnds) {
   EXPECT_FALSE(main.Visible());
 }
 
+TEST_F(WizardTest, CloseRequestsDuringARunAreRefusedAndItsFinalBoxIsShown) {
+  MakeBase(BasePath(), 430, kRowsToCorrect);
+  RegisterInstallation(InstallText());
+  WriteSettings(BasePath().string());
+  DialogRobot robot;
+  TMain& main = CreateWindows();
+  main.Show();
+  ASSERT_EQ(main.WizardStep, 2);
+  // Waiting in the queue when the run first pumps: the taskbar's "Close window" on the
+  // application window, Alt+F4 on the main form, and plain WM_CLOSE to both.
+  PostMessageW(Application().Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostMessageW(Application().Handle(), WM_CLOSE, 0, 0);
+  PostMessageW(main.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostMessageW(main.Handle(), WM_CLOSE, 0, 0);
+  robot.Answer("OK");
+  Click(*main.BtExecuter);
+
+  ASSERT_EQ(robot.Seen().size(), 1u) << "the final box was lost";
+  EXPECT_EQ(robot.Seen()[0].caption, "Information");
+  EXPECT_EQ(robot.Seen()[0].text,
+            "La correction de la comptabilité est terminée. Le programme va être fermé.");
+  EXPECT_TRUE(Application().Terminated());
+  EXPECT_FALSE(main.Visible());
+  std::vector<AmountRow> rows = ReadAmounts(BasePath());
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_THAT(rows[0].amounts, ElementsAre(7, 0, 0, 0, 0, 0, 0));
+  EXPECT_THAT(rows[2].amounts, ElementsAre(0, 7, 0, 0, 0, 0, 0));
+}
+
 TEST_F(WizardTest, AnErrorOfTheFirstShowIsReportedAndTheWindowShowsInStep1) {
   // A "Path" that is no string cannot be read.
   RegistryKey key =

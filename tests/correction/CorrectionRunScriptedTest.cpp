@@ -137,6 +137,8 @@ TEST_F(ScriptedRunTest, RowsWithoutAKeyOfTheirOwnAreReportedOnceAndNeverWritten)
   const Amounts owing = {25, -18, 0, 0, 0, 0, 0};
   base_->rows = {
       {Value(), {99, -1, 0, 0, 0, 0, 0}},  // blank: it would have been written "WHERE ... = 0"
+      // Selected, yet read with nothing to correct: the rule would not write it, so no word.
+      {Value::Text("n/a"), {0, 0, 0, 0, 0, 0, 0}, true},
       {Value::Text("abc"), owing},
       {Value::Float(12.5), owing},
       {Value::Text("042"), owing},  // compared as a number it would reach row 42
@@ -149,15 +151,21 @@ TEST_F(ScriptedRunTest, RowsWithoutAKeyOfTheirOwnAreReportedOnceAndNeverWritten)
   RecordingHost host;
   const CorrectionSummary summary = Run(host);
   EXPECT_EQ((std::vector<std::int64_t>{0, 12, 13, 12}), base_->attempts);
-  EXPECT_EQ((std::vector<std::string>{Warning("(vide)"), Warning("abc"), Warning("12.5"),
-                                      Warning("042"), Warning("20"), Warning("20")}),
+  // Three boxes one by one, then the rest counted in one box.
+  EXPECT_EQ((std::vector<std::string>{
+                Warning("(vide)"), Warning("abc"), Warning("12.5"),
+                "3 enregistrements ont été corrigés ; 6 enregistrements n'ont pas pu être "
+                "corrigés et devront l'être manuellement par un technicien de Klinova.\r"
+                "CPMAIN_ID=(vide), abc, 12.5, 042, 20, 20.\r"
+                "Le journal de la correction (journal.csv) les énumère tous."}),
             host.warnings);
   EXPECT_EQ(6, summary.rowsLeft);
+  EXPECT_EQ(3, summary.rowsCorrected);
   EXPECT_EQ(2, summary.sweeps);
-  EXPECT_EQ((Amounts{12, 0, 0, 0, 0, 0, 0}), base_->rows[4].amounts);  // row 0's own
-  EXPECT_EQ((Amounts{0, 7, 0, 0, 0, 0, 0}), base_->rows[5].amounts);
-  EXPECT_EQ((Amounts{7, 0, 0, 0, 0, 0, 0}), base_->rows[6].amounts);
-  for (std::size_t i : {0u, 1u, 2u, 3u, 7u, 8u}) {
+  EXPECT_EQ((Amounts{12, 0, 0, 0, 0, 0, 0}), base_->rows[5].amounts);  // row 0's own
+  EXPECT_EQ((Amounts{0, 7, 0, 0, 0, 0, 0}), base_->rows[6].amounts);
+  EXPECT_EQ((Amounts{7, 0, 0, 0, 0, 0, 0}), base_->rows[7].amounts);
+  for (std::size_t i : {0u, 2u, 3u, 4u, 8u, 9u}) {
     EXPECT_LT(base_->rows[i].amounts[1], 0) << "row " << i << " was written";
   }
   EXPECT_TRUE(host.closed);
@@ -197,12 +205,6 @@ TEST_F(ScriptedRunTest, AFailureOfTheWholeTableStopsTheRunWithOneBox) {
        "poste ?)",
        {},
        1},
-      {"three failures and no success",
-       DatabaseFault::Unspecified,
-       1,
-       "les 3 premières modifications ont toutes échoué",
-       {Warning("1"), Warning("2")},
-       5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -221,42 +223,47 @@ TEST_F(ScriptedRunTest, AFailureOfTheWholeTableStopsTheRunWithOneBox) {
         << box;
     EXPECT_NE(box.find("Détail : [XX000] refusé"), std::string::npos) << box;
     EXPECT_EQ(c.rowsNotCorrected, rowsNotCorrected);
-    const std::size_t attempts = c.fault == DatabaseFault::Unspecified
-                                     ? std::size_t{kFailuresBeforeStop}
-                                     : static_cast<std::size_t>(c.failingFrom);
-    EXPECT_EQ(attempts, base_->attempts.size()) << "nothing is tried after the stop";
+    EXPECT_EQ(static_cast<std::size_t>(c.failingFrom), base_->attempts.size())
+        << "nothing is tried after the stop";
     EXPECT_EQ(c.warnings, host.warnings);
     EXPECT_TRUE(host.informations.empty());
     ExpectUsableWindow(host);
     for (std::int64_t key = 1; key <= 5; ++key) {
-      const bool written = key < c.failingFrom && c.fault != DatabaseFault::Unspecified;
-      EXPECT_EQ(written ? 7.0 : 25.0, Stored().at(key)[0]) << key;
+      EXPECT_EQ(key < c.failingFrom ? 7.0 : 25.0, Stored().at(key)[0]) << key;
     }
   }
 }
 
-TEST_F(ScriptedRunTest, TheStopBoxCountsInSingularAndPlural) {
-  for (std::int64_t key = 1; key <= 3; ++key) base_->rows.push_back(R(key, {25, -18}));
-  base_->script = [](std::int64_t key, int) {
-    ScriptedDriver::Answer answer;
-    if (key >= 2) answer.error = EDatabaseError("coupure", DatabaseFault::ConnectionLost);
-    return answer;
+TEST_F(ScriptedRunTest, TheStopBoxCountsTheRowsCorrectedAndNot) {
+  // Rows 1 to `rows`, the connection lost from the write of row `lostAt` on.
+  struct Case {
+    std::int64_t rows;
+    std::int64_t lostAt;
+    std::string counts;
+    std::size_t rowsCorrected;
+  } cases[] = {
+      {3, 2, "1 enregistrement a été corrigé ; 2 enregistrements n'ont pas été corrigés.", 1},
+      {2, 2, "1 enregistrement a été corrigé ; 1 enregistrement n'a pas été corrigé.", 1},
+      {4, 1, "Aucun enregistrement n'a été corrigé ; 4 enregistrements n'ont pas été corrigés.", 0},
+      {5, 4, "3 enregistrements ont été corrigés ; 2 enregistrements n'ont pas été corrigés.", 3},
   };
-  RecordingHost host;
-  std::size_t rowsNotCorrected = 0;
-  EXPECT_EQ(
-      "La correction a été interrompue : la connexion à la base de données a été perdue.\r"
-      "2 enregistrements n'ont pas été corrigés ; aucune autre modification n'a été faite.\r"
-      "Relancez le programme une fois la cause corrigée.\r\rDétail : coupure",
-      RunStopped(host, rowsNotCorrected));
-
-  base_->rows = {R(1, {25, -18}), R(2, {25, -18})};
-  RecordingHost second;
-  EXPECT_EQ(
-      "La correction a été interrompue : la connexion à la base de données a été perdue.\r"
-      "1 enregistrement n'a pas été corrigé ; aucune autre modification n'a été faite.\r"
-      "Relancez le programme une fois la cause corrigée.\r\rDétail : coupure",
-      RunStopped(second, rowsNotCorrected));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.counts);
+    base_->rows.clear();
+    for (std::int64_t key = 1; key <= c.rows; ++key) base_->rows.push_back(R(key, {25, -18}));
+    base_->script = [&c](std::int64_t key, int) {
+      ScriptedDriver::Answer answer;
+      if (key >= c.lostAt) answer.error = EDatabaseError("coupure", DatabaseFault::ConnectionLost);
+      return answer;
+    };
+    RecordingHost host;
+    std::size_t rowsNotCorrected = 0;
+    EXPECT_EQ(
+        "La correction a été interrompue : la connexion à la base de données a été perdue.\r" +
+            c.counts + "\rRelancez le programme une fois la cause corrigée.\r\rDétail : coupure",
+        RunStopped(host, rowsNotCorrected));
+    EXPECT_EQ(static_cast<std::size_t>(c.rows) - c.rowsCorrected, rowsNotCorrected);
+  }
 }
 
 TEST_F(ScriptedRunTest, ATableKnownToBeUnwritableIsSaidOnceBeforeAnyRowIsTouched) {
@@ -294,41 +301,102 @@ TEST_F(ScriptedRunTest, ATableKnownToBeUnwritableIsSaidOnceBeforeAnyRowIsTouched
   }
 }
 
-TEST_F(ScriptedRunTest, FailuresOfSingleRowsAfterASuccessAreEachReported) {
-  // Row 1 is written; the failures after it are the rows' own, however many follow each other.
+TEST_F(ScriptedRunTest, FailuresTheDriverCannotNameAreEachTheRowsOwn) {
+  // However many rows fail, and wherever they fail, the others are corrected; the first three
+  // failures get a box each and the rest are counted in one box before the outcome.
   struct Case {
-    std::vector<std::int64_t> failing;
-    std::string finalBox;
+    std::int64_t rows;                  // rows 1 to `rows`, each owing 18 on an act of 25
+    std::vector<std::int64_t> failing;  // a trigger refuses these keys, every time
+    std::string endBox;                 // empty: no box beyond the warnings one by one
   } cases[] = {
-      {{2},
-       "La correction de la comptabilité est terminée, mais 1 enregistrement n'a pas pu être "
-       "corrigé et devra l'être manuellement par un technicien de Klinova. Le programme va être "
-       "fermé."},
-      {{2, 3, 4},
-       "La correction de la comptabilité est terminée, mais 3 enregistrements n'ont pas pu être "
-       "corrigés et devront l'être manuellement par un technicien de Klinova. Le programme va "
-       "être fermé."},
+      {8, {1, 2, 3}, ""},  // the first writes of the run: still only the rows' own failures
+      {5, {2}, ""},
+      {6,
+       {2, 3, 4, 5},
+       "2 enregistrements ont été corrigés ; 4 enregistrements n'ont pas pu être corrigés et "
+       "devront l'être manuellement par un technicien de Klinova.\rCPMAIN_ID=2, 3, 4, 5.\rLe "
+       "journal de la correction (journal.csv) les énumère tous."},
+      {25,
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25},
+       "Aucun enregistrement n'a été corrigé ; 25 enregistrements n'ont pas pu être corrigés et "
+       "devront l'être manuellement par un technicien de Klinova.\rLes 20 premiers : "
+       "CPMAIN_ID=1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20.\rLe "
+       "journal de la correction (journal.csv) les énumère tous."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.failing.size());
     base_->rows.clear();
-    for (std::int64_t key = 1; key <= 5; ++key) base_->rows.push_back(R(key, {25, -18}));
+    base_->attempts.clear();
+    for (std::int64_t key = 1; key <= c.rows; ++key) base_->rows.push_back(R(key, {25, -18}));
     base_->script = [&c](std::int64_t key, int) {
       ScriptedDriver::Answer answer;
       if (std::find(c.failing.begin(), c.failing.end(), key) != c.failing.end()) {
-        answer.error = EDatabaseError("valeur refusée par une contrainte");
+        answer.error = EDatabaseError("[42000] modification refusée");
       }
       return answer;
     };
     RecordingHost host;
     const CorrectionSummary summary = Run(host);
     std::vector<std::string> warnings;
-    for (std::int64_t key : c.failing) warnings.push_back(Warning(std::to_string(key)));
+    for (std::size_t i = 0; i < c.failing.size() && i < 3; ++i) {
+      warnings.push_back(Warning(std::to_string(c.failing[i])));
+    }
+    if (!c.endBox.empty()) warnings.push_back(c.endBox);
     EXPECT_EQ(warnings, host.warnings);
-    EXPECT_EQ(static_cast<int>(c.failing.size()), summary.rowsLeft);
-    EXPECT_EQ(std::vector<std::string>{c.finalBox}, host.informations);
-    EXPECT_EQ(7.0, Stored().at(5)[0]);
+    const auto left = static_cast<int>(c.failing.size());
+    EXPECT_EQ(left, summary.rowsLeft);
+    EXPECT_EQ(c.rows - left, summary.rowsCorrected);
+    EXPECT_EQ(c.rows - left, summary.rowsWritten);
+    EXPECT_EQ(static_cast<std::size_t>(c.rows), base_->attempts.size()) << "each row tried once";
+    const std::string finalBox =
+        "La correction de la comptabilité est terminée, mais " + std::to_string(left) +
+        (left == 1 ? " enregistrement n'a pas pu être corrigé et devra l'être"
+                   : " enregistrements n'ont pas pu être corrigés et devront l'être") +
+        " manuellement par un technicien de Klinova. Le programme va être fermé.";
+    EXPECT_EQ(std::vector<std::string>{finalBox}, host.informations);
+    if (!c.endBox.empty()) {
+      // The count comes before the outcome box.
+      const auto at = [&](const std::string& call) {
+        return std::find(host.calls.begin(), host.calls.end(), call) - host.calls.begin();
+      };
+      EXPECT_LT(at("warning " + c.endBox), at("information " + finalBox));
+    }
+    for (std::int64_t key = 1; key <= c.rows; ++key) {
+      const bool failing = std::find(c.failing.begin(), c.failing.end(), key) != c.failing.end();
+      EXPECT_EQ(failing ? 25.0 : 7.0, Stored().at(key)[0]) << key;
+    }
     EXPECT_TRUE(host.closed);
+  }
+}
+
+TEST_F(ScriptedRunTest, ADeadlockVictimIsTriedOnceMore) {
+  struct Case {
+    int deadlocks;  // times row 2's write is chosen as a deadlock's victim in a row
+    std::vector<std::int64_t> attempts;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {1, {1, 2, 2, 3}, {}},
+      {2, {1, 2, 2, 3}, {Warning("2")}},  // tried twice, then the row's own failure
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deadlocks);
+    base_->rows = {R(1, {25, -18}), R(2, {25, -18}), R(3, {25, -18})};
+    base_->attempts.clear();
+    int victims = 0;
+    base_->script = [&](std::int64_t key, int) {
+      ScriptedDriver::Answer answer;
+      if (key == 2 && victims < c.deadlocks) {
+        ++victims;
+        answer.error = EDatabaseError("[40001] victime d'un interblocage", DatabaseFault::Deadlock);
+      }
+      return answer;
+    };
+    RecordingHost host;
+    Run(host);
+    EXPECT_EQ(c.attempts, base_->attempts);
+    EXPECT_EQ(c.warnings, host.warnings);
+    EXPECT_EQ(c.warnings.empty() ? 7.0 : 25.0, Stored().at(2)[0]);
+    EXPECT_EQ(7.0, Stored().at(3)[0]);
   }
 }
 

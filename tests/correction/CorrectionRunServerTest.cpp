@@ -115,7 +115,8 @@ TEST_F(CorrectionRunServerTest, ALostConnectionStopsTheRunWithOneBox) {
   std::size_t rowsNotCorrected = 0;
   const std::string box = RunStopped(host, rowsNotCorrected);
   EXPECT_EQ(0u, box.find("La correction a été interrompue : la connexion à la base de données a "
-                         "été perdue.\r3 enregistrements n'ont pas été corrigés ;"))
+                         "été perdue.\r2 enregistrements ont été corrigés ; 3 enregistrements "
+                         "n'ont pas été corrigés."))
       << box;
   EXPECT_EQ(3u, rowsNotCorrected);
   EXPECT_TRUE(host.warnings.empty());
@@ -136,8 +137,8 @@ TEST_F(CorrectionRunServerTest, ALoginWithoutTheRightToChangeTheTableStopsAtTheF
   std::size_t rowsNotCorrected = 0;
   const std::string box = RunStopped(host, rowsNotCorrected);
   EXPECT_EQ(0u, box.find("La correction a été interrompue : l'utilisateur connecté n'a pas le "
-                         "droit de modifier la table CPMAIN.\r4 enregistrements n'ont pas été "
-                         "corrigés ;"))
+                         "droit de modifier la table CPMAIN.\rAucun enregistrement n'a été "
+                         "corrigé ; 4 enregistrements n'ont pas été corrigés."))
       << box;
   EXPECT_NE(std::string::npos, box.find("[42501]")) << box;  // the server's own words follow
   EXPECT_EQ(4u, rowsNotCorrected);
@@ -147,6 +148,31 @@ TEST_F(CorrectionRunServerTest, ALoginWithoutTheRightToChangeTheTableStopsAtTheF
   database_.SetConnected(false);
   RunStatement(*admin_, std::string("DROP OWNED BY ") + kReader);
   RunStatement(*admin_, std::string("DROP ROLE ") + kReader);
+}
+
+TEST_F(CorrectionRunServerTest, ATriggerThatRefusesRowsLeavesOnlyThoseRows) {
+  // The first three rows are refused by a trigger in words of refusal, with the state of an
+  // access rule, as SQL Server reports a trigger's RAISERROR: each is the row's own failure.
+  InsertRows(6);
+  RunStatement(*admin_,
+               "CREATE FUNCTION refuse_first() RETURNS trigger AS $$ BEGIN "
+               "IF NEW.CPMain_ID <= 3 THEN RAISE EXCEPTION 'modification refusée' USING ERRCODE "
+               "= '42000'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql");
+  RunStatement(*admin_,
+               "CREATE TRIGGER refuse_first BEFORE UPDATE ON CPMAIN FOR EACH ROW EXECUTE "
+               "FUNCTION refuse_first()");
+  Connect();
+  RecordingHost host;
+  const CorrectionSummary summary = RunCorrection(select_, update_, host);
+  const auto warning = [](int key) {
+    return "Erreur lors de la modification de l'enregistrement CPMAIN_ID=" + std::to_string(key) +
+           ". Cette modification devra être effectuée manuellement par un technicien de Klinova.";
+  };
+  EXPECT_EQ((std::vector<std::string>{warning(1), warning(2), warning(3)}), host.warnings);
+  EXPECT_EQ(3, summary.rowsLeft);
+  EXPECT_EQ(3, summary.rowsCorrected);
+  EXPECT_TRUE(host.closed);
+  EXPECT_EQ((std::vector<double>{25, 25, 25, 7, 7, 7}), FirstAmounts());
 }
 
 }  // namespace

@@ -46,14 +46,15 @@ struct Row {
 };
 
 // The system's files, except that the tables cannot be opened for writing (as Windows answers
-// for a read-only file or folder, or a table another program holds), or that their writes fail
-// from the nth on.
+// for a read-only file or folder, or a table another program holds), that their writes fail
+// from the nth on, or that their reads fail while failReads is set (a share gone away).
 class GuardedFiles final : public paradox::FileSystem {
  public:
   std::optional<paradox::FileError::Kind> refuseWriting;
   int failWritesFrom = 0;  // 0: never
   paradox::FileError::Kind writeFailure = paradox::FileError::Kind::InUse;
   int writes = 0;
+  std::optional<paradox::FileError::Kind> failReads;
 
   std::unique_ptr<paradox::TableFile> Open(const fs::path& path, paradox::OpenMode mode) override {
     if (refuseWriting && mode != paradox::OpenMode::Read) {
@@ -68,6 +69,9 @@ class GuardedFiles final : public paradox::FileSystem {
     File(std::unique_ptr<paradox::TableFile> inner, GuardedFiles& owner)
         : inner_(std::move(inner)), owner_(owner) {}
     void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
+      if (owner_.failReads) {
+        throw paradox::FileError(*owner_.failReads, "le nom réseau n'est plus disponible (simulé)");
+      }
       inner_->ReadAt(offset, bytes);
     }
     void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
@@ -401,30 +405,59 @@ TEST_F(CorrectionRunTest, ATableThatCannotBeWrittenIsSaidOnceBeforeAnyRowIsTouch
   }
 }
 
-TEST_F(CorrectionRunTest, AFileThatStopsTakingWritesStopsTheRunAtOnce) {
-  MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}},
-              {2, {25, -18, 0, 0, 0, 0, 0}},
-              {3, {25, -18, 0, 0, 0, 0, 0}},
-              {4, {25, -18, 0, 0, 0, 0, 0}}});
-  // From the second write on, another program holds a lock on the file.
-  files_.failWritesFrom = 2;
-  UseGuardedFiles();
-  RecordingHost host;
-  const std::string box = RunStopped(host);
-  EXPECT_EQ(0u, box.find("La correction a été interrompue : la table CPMAIN est utilisée par un "
-                         "autre programme (Klinova SQL est-il ouvert sur un poste ?).\r3 "
-                         "enregistrements n'ont pas été corrigés ;"))
-      << box;
-  EXPECT_NE(std::string::npos, box.find("violation de verrouillage (simulée)")) << box;
-  EXPECT_EQ(2, files_.writes) << "nothing is tried after the failure";
-  EXPECT_TRUE(host.warnings.empty());
-  EXPECT_TRUE(host.informations.empty());
-  EXPECT_FALSE(host.closed);
-  EXPECT_TRUE(host.enabled);
-  const auto amounts = Amounts();
-  EXPECT_EQ((std::vector<double>{7, 0, 0, 0, 0, 0, 0}), amounts.at(1));
-  for (int key : {2, 3, 4}) {
-    EXPECT_EQ((std::vector<double>{25, -18, 0, 0, 0, 0, 0}), amounts.at(key)) << key;
+TEST_F(CorrectionRunTest, AFileThatStopsTakingWritesOrReadsStopsTheRunAtOnce) {
+  // From the second row on, another program holds a lock on the file, or the share that holds
+  // the base is gone (the row's write first reads the record it rewrites).
+  struct Case {
+    const char* what;
+    bool reads;
+    paradox::FileError::Kind kind;
+    std::string cause;
+    std::string detail;
+    int writes;  // writes tried in all
+  } cases[] = {
+      {"lock", false, paradox::FileError::Kind::InUse,
+       "la table CPMAIN est utilisée par un autre programme (Klinova SQL est-il ouvert sur un "
+       "poste ?)",
+       "violation de verrouillage (simulée)", 2},
+      {"share gone", true, paradox::FileError::Kind::NetworkLost,
+       "la connexion à la base de données a été perdue",
+       "le nom réseau n'est plus disponible (simulé)", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    database_.SetConnected(false);
+    fs::remove(dir_ / "CPMAIN.DB");
+    fs::remove(dir_ / "CPMAIN.PX");
+    MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}},
+                {2, {25, -18, 0, 0, 0, 0, 0}},
+                {3, {25, -18, 0, 0, 0, 0, 0}},
+                {4, {25, -18, 0, 0, 0, 0, 0}}});
+    files_.writes = 0;
+    files_.failWritesFrom = c.reads ? 0 : 2;
+    files_.writeFailure = c.kind;
+    UseGuardedFiles();
+    RecordingHost host;
+    host.onStatus = [&](const std::string& status) {
+      if (c.reads && status.find("(2/4)") != std::string::npos) files_.failReads = c.kind;
+    };
+    const std::string box = RunStopped(host);
+    files_.failReads.reset();
+    EXPECT_EQ(0u, box.find("La correction a été interrompue : " + c.cause +
+                           ".\r1 enregistrement a été corrigé ; 3 enregistrements n'ont pas été "
+                           "corrigés."))
+        << box;
+    EXPECT_NE(std::string::npos, box.find(c.detail)) << box;
+    EXPECT_EQ(c.writes, files_.writes) << "nothing is tried after the failure";
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_TRUE(host.informations.empty());
+    EXPECT_FALSE(host.closed);
+    EXPECT_TRUE(host.enabled);
+    const auto amounts = Amounts();
+    EXPECT_EQ((std::vector<double>{7, 0, 0, 0, 0, 0, 0}), amounts.at(1));
+    for (int key : {2, 3, 4}) {
+      EXPECT_EQ((std::vector<double>{25, -18, 0, 0, 0, 0, 0}), amounts.at(key)) << key;
+    }
   }
 }
 

@@ -45,7 +45,8 @@ class Selection : public PreparedStatement {
     ResultSet result;
     result.columns.assign(std::begin(kColumns), std::end(kColumns));
     for (const ScriptedDriver::Row& row : state_->rows) {
-      if (std::none_of(row.amounts.begin(), row.amounts.end(), [](double a) { return a < 0; })) {
+      if (!row.alwaysSelected &&
+          std::none_of(row.amounts.begin(), row.amounts.end(), [](double a) { return a < 0; })) {
         continue;
       }
       std::vector<Value>& out = result.rows.emplace_back();

@@ -26,6 +26,9 @@ class ScriptedDriver : public Driver {
   struct Row {
     Value key;
     Amounts amounts;
+    // The selection finds the row whatever its amounts hold, as a server whose comparison and
+    // reading of a value disagree.
+    bool alwaysSelected = false;
   };
 
   // What one UPDATE does.

@@ -14,6 +14,7 @@ enum class DatabaseFault {
   ReadOnly,          // the table's file, its folder or the database can only be read
   InUse,             // another program holds the table's file (sharing or lock violation)
   IndexedField,      // a field the statement changes is covered by an index
+  Deadlock,          // the server gave the statement up to end a deadlock; it may be run again
 };
 
 // Every failure of the database engine: the message is the engine's own text, shown to the user

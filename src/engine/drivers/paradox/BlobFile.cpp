@@ -67,7 +67,7 @@ BlobFile::BlobFile(std::unique_ptr<TableFile> file, std::string name)
   try {
     size_ = file_->Size();
   } catch (const FileError& e) {
-    throw EDatabaseError("lecture impossible dans " + name_ + " : " + e.what());
+    throw EDatabaseError("lecture impossible dans " + name_ + " : " + e.what(), FaultOf(e));
   }
   if (size_ < kUnit) Damaged("fichier trop court (" + std::to_string(size_) + " octets)");
   std::byte type{};
@@ -83,7 +83,7 @@ void BlobFile::ReadOrFail(std::uint64_t offset, std::span<std::byte> bytes) {
   try {
     file_->ReadAt(offset, bytes);
   } catch (const FileError& e) {
-    throw EDatabaseError("lecture impossible dans " + name_ + " : " + e.what());
+    throw EDatabaseError("lecture impossible dans " + name_ + " : " + e.what(), FaultOf(e));
   }
 }
 

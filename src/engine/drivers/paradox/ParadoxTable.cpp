@@ -143,7 +143,8 @@ class ParadoxTable final : public Table {
     try {
       file_->ReadAt(offset, bytes);
     } catch (const FileError& e) {
-      throw EDatabaseError(Prefix() + "lecture impossible : " + e.what());
+      // The kind travels on: a share gone away stops a run, where a bad block is one row's.
+      throw EDatabaseError(Prefix() + "lecture impossible : " + e.what(), FaultOf(e));
     }
   }
 
@@ -237,7 +238,7 @@ void ParadoxTable::Load(int defaultCodePage) {
   try {
     size = file_->Size();
   } catch (const FileError& e) {
-    throw EDatabaseError(Prefix() + "lecture impossible : " + e.what());
+    throw EDatabaseError(Prefix() + "lecture impossible : " + e.what(), FaultOf(e));
   }
   if (size < kFixedHeaderSize) Damaged("fichier trop court");
   std::vector<std::byte> start(kFixedHeaderSize);

@@ -18,10 +18,11 @@ namespace patchpav::paradox {
 
 // A failure of the file system. InUse: another program holds the file in a way that excludes us.
 // Denied: the system refuses the access asked for (a read-only file, folder or medium, or no
-// right to it).
+// right to it). NetworkLost: the share that holds the file went away (every later read or write
+// would wait for the network's timeout and fail the same way).
 class FileError : public std::runtime_error {
  public:
-  enum class Kind { Other, NotFound, InUse, Exists, Denied };
+  enum class Kind { Other, NotFound, InUse, Exists, Denied, NetworkLost };
   FileError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
   Kind GetKind() const { return kind_; }
 
@@ -37,6 +38,8 @@ inline DatabaseFault FaultOf(const FileError& error) {
       return DatabaseFault::InUse;
     case FileError::Kind::Denied:
       return DatabaseFault::ReadOnly;
+    case FileError::Kind::NetworkLost:
+      return DatabaseFault::ConnectionLost;
     default:
       return DatabaseFault::Unspecified;
   }

@@ -31,6 +31,17 @@ FileError::Kind KindOf(int error) {
     case EPERM:
     case EROFS:
       return FileError::Kind::Denied;
+    // A base on a network file system whose server or link is gone.
+    case ESTALE:
+    case ENOTCONN:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case ENETRESET:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+      return FileError::Kind::NetworkLost;
     default:
       return FileError::Kind::Other;
   }

@@ -27,6 +27,15 @@ FileError::Kind KindOf(DWORD error) {
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
       return FileError::Kind::Denied;
+    // A base on a share: the server, the share or the link to it is gone.
+    case ERROR_BAD_NETPATH:          // 53
+    case ERROR_DEV_NOT_EXIST:        // 55
+    case ERROR_UNEXP_NET_ERR:        // 59
+    case ERROR_NETNAME_DELETED:      // 64
+    case ERROR_SEM_TIMEOUT:          // 121
+    case ERROR_VC_DISCONNECTED:      // 240
+    case ERROR_NETWORK_UNREACHABLE:  // 1231
+      return FileError::Kind::NetworkLost;
     default:
       return FileError::Kind::Other;
   }
