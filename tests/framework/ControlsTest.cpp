@@ -52,6 +52,20 @@ TEST_F(ControlsTest, MemoKeepsEveryLineTheEmptyLastOneIncluded) {
   EXPECT_EQ(memo.Text(), "première \r\n\r\nfin.\r\n\r\n");
 }
 
+TEST_F(ControlsTest, APanelAnswersWithTheFontItDrawsIn) {
+  TForm& form = NewForm();
+  TPanel& panel = form.CreateComponent<TPanel>(&form, TPanelParams{.Caption = "état"});
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(panel.Handle(), WM_GETFONT, 0, 0)),
+            panel.FontHandle());
+  panel.SetFont({.Name = "MS Sans Serif", .Height = -16, .Bold = true});
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(panel.Handle(), WM_GETFONT, 0, 0));
+  EXPECT_EQ(font, panel.FontHandle());
+  LOGFONTW description{};
+  ASSERT_NE(GetObjectW(font, sizeof description, &description), 0);
+  EXPECT_EQ(description.lfHeight, -16);
+  EXPECT_EQ(description.lfWeight, FW_BOLD);
+}
+
 TEST_F(ControlsTest, ScrollBoxShowsItsBarOnlyWhenItsContentIsTaller) {
   TForm& form = NewForm();
   TScrollBox& box = form.CreateComponent<TScrollBox>(
