@@ -221,6 +221,12 @@ LRESULT TWinControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
       }
       break;
+    case WM_GETFONT:
+      // Windows of our own class draw their text in this font; answering as the system's controls
+      // do lets a program that looks at the window (an accessibility tool, a test) measure it.
+      // A system control answers with the font it was given.
+      if (!systemProc_) return reinterpret_cast<LRESULT>(FontHandle());
+      break;
     case WM_LBUTTONUP:
       Click();
       return 0;

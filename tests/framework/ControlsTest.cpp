@@ -4,6 +4,7 @@
 #include "framework/Application.h"
 #include "framework/Bitmap.h"
 #include "framework/Button.h"
+#include "framework/Handles.h"
 #include "framework/Label.h"
 #include "framework/Memo.h"
 #include "framework/Panel.h"
@@ -109,6 +110,42 @@ TEST_F(ControlsTest, MemoKeepsEveryLineTheEmptyLastOneIncluded) {
   memo.SetLines(lines);
   EXPECT_EQ(memo.Lines(), lines);
   EXPECT_EQ(memo.Text(), "première \r\n\r\nfin.\r\n\r\n");
+}
+
+TEST_F(ControlsTest, APanelAnswersWithTheFontItDrawsIn) {
+  TForm& form = NewForm();
+  TPanel& panel = form.CreateComponent<TPanel>(&form, TPanelParams{.Caption = "état"});
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(panel.Handle(), WM_GETFONT, 0, 0)),
+            panel.FontHandle());
+  panel.SetFont({.Name = "MS Sans Serif", .Height = -16, .Bold = true});
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(panel.Handle(), WM_GETFONT, 0, 0));
+  EXPECT_EQ(font, panel.FontHandle());
+  LOGFONTW description{};
+  ASSERT_NE(GetObjectW(font, sizeof description, &description), 0);
+  EXPECT_EQ(description.lfHeight, -16);
+  EXPECT_EQ(description.lfWeight, FW_BOLD);
+}
+
+// The windows are laid out for the bitmap "MS Sans Serif" of Windows (and of Wine's fonts); a
+// prefix without it gives a wider face in its place, and every laid-out text wraps or is cut.
+TEST_F(ControlsTest, MsSansSerifIsTheBitmapFaceAtEverySizeTheWindowsUse) {
+  TForm& form = NewForm();
+  TPanel& panel = form.CreateComponent<TPanel>(&form, TPanelParams{});
+  for (int height : {11, 13, 16}) {
+    SCOPED_TRACE(height);
+    panel.SetFont({.Name = "MS Sans Serif", .Height = -height});
+    HDC dc = GetDC(panel.Handle());
+    wchar_t face[LF_FACESIZE] = {};
+    TEXTMETRICW metrics{};
+    {
+      SelectionUndo font(dc, panel.FontHandle());
+      GetTextFaceW(dc, LF_FACESIZE, face);
+      GetTextMetricsW(dc, &metrics);
+    }
+    ReleaseDC(panel.Handle(), dc);
+    EXPECT_STREQ(face, L"MS Sans Serif");
+    EXPECT_FALSE(metrics.tmPitchAndFamily & (TMPF_TRUETYPE | TMPF_VECTOR)) << "not the bitmap face";
+  }
 }
 
 TEST_F(ControlsTest, ScrollBoxShowsItsBarOnlyWhenItsContentIsTaller) {

@@ -8,8 +8,11 @@
 //                                   the visible window with that title; exit 1 when not found
 //   DemoDriver taskbar TITLE        prints the caption of the taskbar entry that stands for that
 //                                   window (itself, or the first of its owners the taskbar lists)
-//   DemoDriver lines TITLE          prints how many lines the first multi-line text of that
-//                                   window shows, wrapped lines counted
+//   DemoDriver fits TITLE           measures, inside PatchPAV's process (DemoProbe.dll, beside this
+//                                   program), whether the texts of that window fit: every line of a
+//                                   multi-line box on one line and in sight, every caption as
+//                                   narrow as its window; prints one line per text, "ok ..." or
+//                                   "cut ...", and exits 4 when a text is cut
 //   DemoDriver time TITLE BUTTON BOX
 //                                   presses the button as click does, then waits until a message
 //                                   box titled BOX is visible and prints the milliseconds between
@@ -21,6 +24,8 @@
 
 #include <cstdio>
 #include <string>
+
+#include "DemoProbe.h"
 
 namespace {
 
@@ -59,16 +64,6 @@ BOOL CALLBACK FindButton(HWND hwnd, LPARAM data) {
   if (lstrcmpiW(className, L"Button") == 0 && TextOf(hwnd) == search->text &&
       IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
     search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK FindMultiLineEdit(HWND hwnd, LPARAM data) {
-  wchar_t className[32] = {};
-  GetClassNameW(hwnd, className, 32);
-  if (lstrcmpiW(className, L"Edit") == 0 && (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE)) {
-    *reinterpret_cast<HWND*>(data) = hwnd;
     return FALSE;
   }
   return TRUE;
@@ -119,6 +114,44 @@ int TimeUntilBox(HWND button, const wchar_t* boxTitle) {
   return 0;
 }
 
+// Hooks the window's thread with the probe, which measures the window when it receives
+// kMeasureMessage and leaves its report in shared memory.
+int MeasureFit(HWND window) {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring probePath(path, length);
+  probePath = probePath.substr(0, probePath.find_last_of(L"\\/") + 1) + L"DemoProbe.dll";
+  HMODULE probe = LoadLibraryW(probePath.c_str());
+  auto hook =
+      probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, kProbeHook)))
+            : nullptr;
+  if (!hook) {
+    std::fprintf(stderr, "DemoDriver: cannot load %s\n", Narrow(probePath).c_str());
+    return 2;
+  }
+  HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(kReportSize), kReportName);
+  auto* report =
+      mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : nullptr;
+  HHOOK installed = report ? SetWindowsHookExW(WH_CALLWNDPROC, hook, probe,
+                                               GetWindowThreadProcessId(window, nullptr))
+                           : nullptr;
+  int status = 2;
+  DWORD_PTR ignored = 0;
+  if (installed && SendMessageTimeoutW(window, RegisterWindowMessageW(kMeasureMessage), 0, 0,
+                                       SMTO_ABORTIFHUNG, 30000, &ignored)) {
+    std::string text(report);
+    std::printf("%s", text.c_str());
+    const bool cut = text.rfind("cut ", 0) == 0 || text.find("\ncut ") != std::string::npos;
+    status = text.empty() ? 2 : cut ? 4 : 0;
+    if (text.empty()) std::fprintf(stderr, "DemoDriver: the probe measured nothing\n");
+  }
+  if (installed) UnhookWindowsHookEx(installed);
+  if (report) UnmapViewOfFile(report);
+  if (mapping) CloseHandle(mapping);
+  return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -149,20 +182,14 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%s\n", Narrow(TextOf(entry)).c_str());
     return 0;
   }
-  if (command == L"lines") {
-    HWND edit = nullptr;
-    EnumChildWindows(window, &FindMultiLineEdit, reinterpret_cast<LPARAM>(&edit));
-    if (!edit) return 1;
-    std::printf("%ld\n", static_cast<long>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0)));
-    return 0;
-  }
+  if (command == L"fits") return MeasureFit(window);
   if (command == L"time" && argc == 5) {
     HWND button = EnabledButton(window, argv[3]);
     if (!button) return 1;
     return TimeUntilBox(button, argv[4]);
   }
   std::fprintf(stderr,
-               "usage: DemoDriver rect|text|taskbar|lines TITLE | click TITLE BUTTON | "
+               "usage: DemoDriver rect|text|taskbar|fits TITLE | click TITLE BUTTON | "
                "time TITLE BUTTON BOX\n");
   return 2;
 }
