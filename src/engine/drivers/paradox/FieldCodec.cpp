@@ -43,10 +43,18 @@ std::string UnpaddedBytes(const std::byte* p, int size) {
 
 // The decimals come from the field's descriptor: the low bits of the first byte repeat them in
 // the tables pxlib writes, but a negative value may carry them complemented (as every other byte
-// of it is), so they are not read there. Bit 7 of the first byte is the sign (set: positive).
+// of it is), so they are not read there. Bit 7 of the first byte is the sign (set: positive), bit
+// 6 is always set.
+//
+// The desktop product stores only the number's significant digits (18 to 20 of them) and leaves
+// whatever its buffer held after them, nibbles above 9 included: the value is the digits up to the
+// first nibble above 9, each in its place, the rest read as zeros, as the product's own reader
+// does. Only a value with no digit at all before that nibble is damaged.
 Value DecodeBcd(const std::byte* p, int decimals) {
-  const bool negative = (std::to_integer<unsigned>(p[0]) & 0x80) == 0;
-  // Read as 0.<32 digits> scaled by a power of ten, the text is parsed once whatever the width:
+  const unsigned head = std::to_integer<unsigned>(p[0]);
+  if ((head & 0x40) == 0) throw EDatabaseError("valeur BCD invalide");
+  const bool negative = (head & 0x80) == 0;
+  // Read as 0.<digits> scaled by a power of ten, the text is parsed once whatever the width:
   // strtod rounds the whole mantissa correctly, and the exponent moves the point.
   char text[48];
   int at = 0;
@@ -57,7 +65,10 @@ Value DecodeBcd(const std::byte* p, int decimals) {
     auto b = std::to_integer<unsigned>(p[1 + i / 2]);
     if (negative) b ^= 0xFF;
     const unsigned digit = (i % 2 == 0) ? b >> 4 : b & 0x0F;
-    if (digit > 9) throw EDatabaseError("valeur BCD invalide");
+    if (digit > 9) {
+      if (i == 0) throw EDatabaseError("valeur BCD invalide");
+      break;
+    }
     text[at++] = static_cast<char>('0' + digit);
   }
   std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "e%d",
