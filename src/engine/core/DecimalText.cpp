@@ -14,40 +14,40 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // in 1..22 as m * 10^n in floating point (its other paths use integers only). The shipped 32-bit
 // runtime does that multiply on the x87 unit, which rounds to 64 bits and then to 53, and lands
 // one unit in the last place away from the native build for about one such text in ten thousand
-// ("123456e20"). The same number spelled as a whole number has exponent 0 and takes the integer
+// ("9580951e18"). The same number spelled as a whole number has exponent 0 and takes the integer
 // paths, so the text is respelled thus when its exponent is positive; nullopt when it is not.
 std::optional<std::string> WithoutPositiveExponent(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
-  std::string digits;
-  if (i < n && text[i] == '-') digits += text[i++];
+  if (i < n && text[i] == '-') ++i;
   const std::size_t first = i;
-  while (i < n && IsDigit(text[i])) digits += text[i++];
-  long fractionDigits = 0;
+  while (i < n && IsDigit(text[i])) ++i;
+  const std::size_t point = i;
   if (i < n && text[i] == '.') {
     ++i;
-    while (i < n && IsDigit(text[i])) {
-      digits += text[i++];
-      ++fractionDigits;
-    }
+    while (i < n && IsDigit(text[i])) ++i;
   }
+  const std::size_t mantissaEnd = i;
   if (i == first || (i == first + 1 && text[first] == '.')) return std::nullopt;
   if (i == n || (text[i] != 'e' && text[i] != 'E')) return std::nullopt;
   ++i;
   bool negativeExponent = false;
   if (i < n && (text[i] == '+' || text[i] == '-')) negativeExponent = text[i++] == '-';
   if (i == n) return std::nullopt;
-  // Beyond this the value overflows or is zero whatever the digits; from_chars says which.
+  // Beyond this the value overflows, or is zero whatever the exponent; from_chars says which.
   constexpr long kLargest = 400;
   long exponent = 0;
   for (; i < n && IsDigit(text[i]); ++i) {
     exponent = std::min(exponent * 10 + (text[i] - '0'), 100 * kLargest);
   }
   if (i != n) return std::nullopt;
+  const long fractionDigits = static_cast<long>(mantissaEnd - std::min(point + 1, mantissaEnd));
   const long shift = (negativeExponent ? -exponent : exponent) - fractionDigits;
   if (shift < 1 || shift > kLargest) return std::nullopt;
-  digits.append(static_cast<std::size_t>(shift), '0');
-  return digits;
+  std::string whole(text.substr(0, point));
+  if (point < mantissaEnd) whole += text.substr(point + 1, mantissaEnd - point - 1);
+  whole.append(static_cast<std::size_t>(shift), '0');
+  return whole;
 }
 
 }  // namespace
