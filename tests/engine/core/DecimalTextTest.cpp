@@ -105,14 +105,16 @@ std::string SeededText(SplitMix64& rng) {
     text += static_cast<char>('1' + rng.Below(9));
     text += '.';
     AppendDigits(rng, text, 1 + rng.Below(20));
-    text += "e" + std::to_string(300 + rng.Below(10));
+    text += 'e';
+    text += std::to_string(300 + rng.Below(10));
   } else {
     // Down through the subnormals, and below them.
     text += "0.";
     AppendDigits(rng, text, rng.Below(3));
     text += static_cast<char>('1' + rng.Below(9));
     AppendDigits(rng, text, rng.Below(20));
-    text += "e-" + std::to_string(300 + rng.Below(30));
+    text += "e-";
+    text += std::to_string(300 + rng.Below(30));
   }
   return text;
 }
