@@ -147,8 +147,8 @@ TEST_F(CpMainShapeTest, TheDemoBaseIsCorrectedWhole) {
 }
 // The demo CPMAIN in HP Roman-8, as the desktop product wrote a real one, with a column of every
 // other type after its own. Two rows that the run corrects hold bytes that do not decode in
-// columns the run never reads: a BCD value without its marker bit, a memo whose rest lies in a .MB file that is
-// not there. The run corrects every row and leaves those bytes as they were.
+// columns the run never reads: a BCD value without its marker bit, a memo whose rest lies in a .MB
+// file that is not there. The run corrects every row and leaves those bytes as they were.
 TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) {
   paradox::TableSchema schema = demo::CpMainSchema();
   schema.codePage = paradox::kHpRoman8;
