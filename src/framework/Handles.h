@@ -2,42 +2,12 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "engine/core/UniqueHandle.h"
 
 namespace patchpav {
 
-// One owner per Win32 handle: each wrapper below releases its handle in its destructor, cannot be
-// copied, and hands the handle over when moved (the moved-from wrapper owns nothing).
-template <class Traits>
-class UniqueHandle {
- public:
-  using Handle = typename Traits::Handle;
-
-  // constexpr, so that an owner at namespace scope is constant-initialised and may be used by
-  // other initialisers whatever their order.
-  constexpr UniqueHandle() = default;
-  constexpr explicit UniqueHandle(Handle handle) : handle_(handle) {}
-  ~UniqueHandle() { Reset(); }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != Handle{}; }
-  // Gives the handle up without releasing it (for a handle that the system has already freed).
-  Handle Release() { return std::exchange(handle_, Handle{}); }
-  void Reset(Handle handle = Handle{}) {
-    Handle old = std::exchange(handle_, handle);
-    if (old != Handle{}) Traits::Close(old);
-  }
-
- private:
-  Handle handle_{};
-};
+// One owner per Win32 handle: the owners below are UniqueHandles (engine/core/UniqueHandle.h, which
+// also gives KernelHandle), each releasing its handle in its destructor.
 
 struct WindowTraits {
   using Handle = HWND;
@@ -63,13 +33,6 @@ struct RegKeyTraits {
   using Handle = HKEY;
   static void Close(HKEY h) { RegCloseKey(h); }
 };
-// Null is "none" here: a call that fails with INVALID_HANDLE_VALUE (CreateFileW) must not be
-// handed over as it is.
-struct HandleTraits {
-  using Handle = HANDLE;
-  static void Close(HANDLE h) { CloseHandle(h); }
-};
-
 // A window that this object destroys (a form, a control it created).
 using WindowHandle = UniqueHandle<WindowTraits>;
 // A pen, brush, font or bitmap that this object created.
@@ -82,8 +45,6 @@ using HookHandle = UniqueHandle<HookTraits>;
 using ModuleHandle = UniqueHandle<ModuleTraits>;
 // A registry key from RegOpenKeyExW / RegCreateKeyExW.
 using RegKeyHandle = UniqueHandle<RegKeyTraits>;
-// A kernel object: a file, an event, a thread, a process.
-using KernelHandle = UniqueHandle<HandleTraits>;
 
 // A window that someone else destroys: a control of a dialog, a parent window. Copyable.
 class WindowView {

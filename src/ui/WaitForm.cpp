@@ -2,8 +2,6 @@
 
 namespace patchpav {
 
-bool WaitCancelled = false;
-bool WaitFinished = false;
 TWaitingForm* WaitingForm = nullptr;
 
 namespace {
@@ -66,6 +64,8 @@ void TWaitingForm::Timer1Timer() {
 
 void TWaitingForm::Panel1Click() { SetModalResult(mrOk); }
 
-void Process1Finished() { WaitFinished = true; }
+void Process1Finished() {
+  if (WaitingForm) WaitingForm->WaitFinished = true;
+}
 
 }  // namespace patchpav

@@ -8,11 +8,6 @@
 
 namespace patchpav {
 
-// Shared by the whole application, both false at start: the user cancelled the wait; the
-// awaited process has finished.
-extern bool WaitCancelled;
-extern bool WaitFinished;
-
 // A small frameless box that asks the user to wait. Run modally, it ends with mrOk once the
 // finished flag is up (polled by Timer1) or on a click, and with mrCancel from its cancel
 // button. The tool creates it at start-up and keeps it hidden.
@@ -29,13 +24,17 @@ class TWaitingForm : public TForm {
   TBitBtn* CancelBtn;
   TBitBtn* BitBtn1;
 
+  // Both false at start: the user cancelled the wait; the awaited process has finished.
+  bool WaitCancelled = false;
+  bool WaitFinished = false;
+
   void FormCreate();
   void CancelBtnClick();
   void Timer1Timer();
   void Panel1Click();
 };
 
-// Tells a waiting form that the awaited process has finished.
+// Tells the application's waiting form, if there is one, that the awaited process has finished.
 void Process1Finished();
 
 extern TWaitingForm* WaitingForm;

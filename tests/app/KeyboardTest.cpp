@@ -177,13 +177,13 @@ TEST_F(KeyboardTest, WaitingDialogCancelsFromTheKeyboardOnlyWithItsButtonEnabled
   Application().CreateForm(WaitingForm);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.enabled) + " " + std::to_string(c.key));
-    WaitCancelled = false;
+    WaitingForm->WaitCancelled = false;
     WaitingForm->SetModalResult(mrNone);
     WaitingForm->BitBtn1->SetEnabled(c.enabled);
     WaitingForm->Show();
     ASSERT_TRUE(BringToForeground(WaitingForm->Handle()));
     ASSERT_TRUE(PressKey(c.key, c.modifiers));
-    EXPECT_EQ(WaitCancelled, c.enabled);
+    EXPECT_EQ(WaitingForm->WaitCancelled, c.enabled);
     EXPECT_EQ(WaitingForm->ModalResult(), c.enabled ? mrCancel : mrNone);
     WaitingForm->Hide();
   }

@@ -147,8 +147,8 @@ TEST_F(CpMainShapeTest, TheDemoBaseIsCorrectedWhole) {
 }
 // The demo CPMAIN in HP Roman-8, as the desktop product wrote a real one, with a column of every
 // other type after its own. Two rows that the run corrects hold bytes that do not decode in
-// columns the run never reads: a BCD digit above 9, a memo whose rest lies in a .MB file that is
-// not there. The run corrects every row and leaves those bytes as they were.
+// columns the run never reads: a BCD value without its marker bit, a memo whose rest lies in a .MB
+// file that is not there. The run corrects every row and leaves those bytes as they were.
 TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) {
   paradox::TableSchema schema = demo::CpMainSchema();
   schema.codePage = paradox::kHpRoman8;
@@ -199,8 +199,8 @@ TEST_F(CpMainShapeTest, UndecodableValuesInColumnsTheRunDoesNotReadStopNothing) 
       const std::size_t at = bytes.find(record);
       ASSERT_NE(at, std::string::npos);
       if (damagedKeys.empty()) {
-        // A digit above 9 whether the value is positive or stored complemented.
-        bytes[at + static_cast<std::size_t>(bcd.offset) + 16] = '\xA0';
+        // The first byte always has bit 6 set, whether the value is positive or negative.
+        bytes[at + static_cast<std::size_t>(bcd.offset)] = '\x80';
       } else {
         // The memo's length says more than its leader holds: the rest would be in CPMAIN.MB.
         bytes[at + static_cast<std::size_t>(memo.offset + memo.size - 10) + 4] = 100;

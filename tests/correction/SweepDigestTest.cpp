@@ -13,27 +13,14 @@
 #include <limits>
 #include <sstream>
 
+#include "support/SeededDigest.h"
+
 namespace patchpav {
 namespace {
 
-// splitmix64: integer arithmetic only, so every build draws the same numbers.
-class SplitMix64 {
- public:
-  explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-
-  std::uint64_t Next() {
-    std::uint64_t z = state_ += 0x9E3779B97F4A7C15u;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-    return z ^ (z >> 31);
-  }
-
-  // In [0, n); the slight bias of the modulo does not matter here, its determinism does.
-  std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(Next() % n); }
-
- private:
-  std::uint64_t state_;
-};
+using testing::Digest;
+using testing::Hex;
+using testing::SplitMix64;
 
 // A double from its fields: exponent field in [lowExponent, highExponent], any mantissa.
 double FromFields(SplitMix64& rng, std::uint32_t lowExponent, std::uint32_t highExponent) {
@@ -113,27 +100,8 @@ Swept Sweep(const Amounts& row) {
   }
 }
 
-// FNV-1a over 64-bit words, byte by byte from the low end: the same on every build.
-class Digest {
- public:
-  void Add(std::uint64_t word) {
-    for (int i = 0; i < 8; ++i) {
-      value_ = (value_ ^ (word >> (8 * i) & 0xFF)) * 0x100000001B3u;
-    }
-  }
-  void Add(const Amounts& amounts) {
-    for (double v : amounts) Add(std::bit_cast<std::uint64_t>(v));
-  }
-  std::uint64_t Value() const { return value_; }
-
- private:
-  std::uint64_t value_ = 0xCBF29CE484222325u;
-};
-
-std::string Hex(std::uint64_t v) {
-  std::ostringstream out;
-  out << "0x" << std::hex << std::uppercase << v;
-  return out.str();
+void Add(Digest& digest, const Amounts& amounts) {
+  for (double v : amounts) digest.Add(std::bit_cast<std::uint64_t>(v));
 }
 
 // Computed by the native build (x86-64, SSE2). The rows' digest tells a change of the seeded rows
@@ -149,9 +117,9 @@ TEST(SweepDigest, SeededRowsGiveTheNativeBuildsBits) {
   int givenUp = 0;
   for (int n = 0; n < kRows; ++n) {
     const Amounts row = SeededRow(rng);
-    rows.Add(row);
+    Add(rows, row);
     const Swept s = Sweep(row);
-    swept.Add(s.amounts);
+    Add(swept, s.amounts);
     swept.Add(static_cast<std::uint64_t>(s.applications) << 1 | (s.givenUp ? 1 : 0));
     ++applications[s.applications];
     givenUp += s.givenUp ? 1 : 0;

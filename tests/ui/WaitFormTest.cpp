@@ -12,8 +12,6 @@ namespace {
 class WaitFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WaitCancelled = true;  // as left by an earlier wait: creation clears it
-    WaitFinished = false;
     Application().CreateForm(main);
     Application().CreateForm(WaitingForm);
   }
@@ -26,8 +24,11 @@ class WaitFormTest : public ::testing::Test {
 
 TEST_F(WaitFormTest, IsCreatedHiddenAsDesigned) {
   TWaitingForm& form = *WaitingForm;
-  EXPECT_FALSE(WaitCancelled);
-  EXPECT_FALSE(WaitFinished);
+  EXPECT_FALSE(form.WaitCancelled);
+  EXPECT_FALSE(form.WaitFinished);
+  form.WaitCancelled = true;  // as left by an earlier wait: FormCreate clears it
+  form.FormCreate();
+  EXPECT_FALSE(form.WaitCancelled);
   EXPECT_FALSE(form.Visible());
   EXPECT_EQ(form.Caption(), "Patientez S.V.P....");
   EXPECT_EQ(form.ClientWidth(), 162);
@@ -72,7 +73,7 @@ TEST_F(WaitFormTest, HasItsTwoCancelButtonsInOnePlace) {
   form.Show();
   form.BitBtn1->SetEnabled(true);
   SendMessageW(form.BitBtn1->Handle(), BM_CLICK, 0, 0);
-  EXPECT_TRUE(WaitCancelled);
+  EXPECT_TRUE(form.WaitCancelled);
   EXPECT_EQ(form.ModalResult(), mrCancel);
 }
 
@@ -81,12 +82,12 @@ TEST_F(WaitFormTest, HandlersSetTheFlagsAndTheResult) {
   form.Timer1Timer();
   EXPECT_EQ(form.ModalResult(), mrNone) << "not finished yet";
   form.CancelBtnClick();
-  EXPECT_TRUE(WaitCancelled);
+  EXPECT_TRUE(form.WaitCancelled);
   EXPECT_EQ(form.ModalResult(), mrCancel);
   form.Panel1Click();
   EXPECT_EQ(form.ModalResult(), mrOk);
   Process1Finished();
-  EXPECT_TRUE(WaitFinished);
+  EXPECT_TRUE(form.WaitFinished);
 }
 
 TEST_F(WaitFormTest, ModalWaitEndsWhenTheTimerSeesTheFinishedFlag) {
@@ -103,7 +104,7 @@ TEST_F(WaitFormTest, ModalWaitEndsOnAClickOnThePanel) {
   main->Show();
   PostMessageW(WaitingForm->Panel1->Handle(), WM_LBUTTONUP, 0, 0);
   EXPECT_EQ(WaitingForm->ShowModal(), mrOk);
-  EXPECT_FALSE(WaitCancelled);
+  EXPECT_FALSE(WaitingForm->WaitCancelled);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
+#include "engine/core/DecimalText.h"
 #include "engine/core/Errors.h"
 
 namespace patchpav {
@@ -35,14 +37,9 @@ std::int64_t ParseInteger(const std::string& text) {
 }
 
 double ParseFloat(const std::string& text) {
-  const std::string trimmed(TrimBlanks(text));
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(trimmed.c_str(), &end);
-  if (trimmed.empty() || end != trimmed.c_str() + trimmed.size() || errno == ERANGE) {
-    throw EConvertError("'" + text + "' n'est pas une valeur décimale correcte");
-  }
-  return v;
+  const std::optional<double> v = ParseDecimal(TrimBlanks(text));
+  if (!v) throw EConvertError("'" + text + "' n'est pas une valeur décimale correcte");
+  return *v;
 }
 
 }  // namespace

@@ -2,9 +2,10 @@
 
 #include <array>
 #include <charconv>
-#include <cstdlib>
+#include <optional>
 
 #include "engine/core/AsciiCase.h"
+#include "engine/core/DecimalText.h"
 #include "engine/core/Errors.h"
 #include "engine/sql/Lexer.h"
 
@@ -274,9 +275,10 @@ class Parser {
     if (error == std::errc() && end == digits.data() + digits.size()) {
       literal.value = Value::Integer(negative ? -whole : whole);
     } else {
-      // A fraction, an exponent, or digits beyond 64 bits: a float.
-      const double v = std::strtod(digits.c_str(), nullptr);
-      literal.value = Value::Float(negative ? -v : v);
+      // A fraction, an exponent, or digits beyond 64 bits: a float, and one that a double holds.
+      const std::optional<double> v = ParseDecimal(digits);
+      if (!v) Fail();
+      literal.value = Value::Float(negative ? -*v : *v);
     }
     Advance();
     return literal;

@@ -137,6 +137,9 @@ const ParseCase kCases[] = {
     {"SELECT * FROM t WHERE a = 'l''acte' OR a = \"dit \"\"PAV\"\"\" OR a = ''",
      "SELECT * FROM t WHERE OR[(a = 'l'acte') (a = 'dit \"PAV\"') (a = '')]"},
     {"SELECT * FROM t WHERE a = 99999999999999999999", "SELECT * FROM t WHERE (a = f1e+20)"},
+    // A number no double holds is refused, not read as infinity or zero.
+    {"SELECT * FROM t WHERE a = 1e999", "!Erreur de syntaxe près de '1e999'"},
+    {"SELECT * FROM t WHERE a = 1e-999", "!Erreur de syntaxe près de '1e-999'"},
     // Parameters are numbered by occurrence, names may repeat.
     {"UPDATE t SET a = :x, b = 'k', c = NULL WHERE d = :x AND e < :y",
      "UPDATE t SET a=:0=x b='k' c=NULL WHERE AND[(d = :1=x) (e < :2=y)]"},

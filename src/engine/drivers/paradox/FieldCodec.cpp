@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "engine/core/ByteOrder.h"
+#include "engine/core/DecimalText.h"
 #include "engine/core/Errors.h"
 #include "engine/drivers/paradox/CodePage.h"
 
@@ -43,26 +43,35 @@ std::string UnpaddedBytes(const std::byte* p, int size) {
 
 // The decimals come from the field's descriptor: the low bits of the first byte repeat them in
 // the tables pxlib writes, but a negative value may carry them complemented (as every other byte
-// of it is), so they are not read there. Bit 7 of the first byte is the sign (set: positive).
+// of it is), so they are not read there. Bit 7 of the first byte is the sign (set: positive), bit
+// 6 is always set.
+//
+// The desktop product stores only the number's significant digits (18 to 20 of them) and leaves
+// whatever its buffer held after them, nibbles above 9 included: the value is the digits up to the
+// first nibble above 9, each in its place, the rest read as zeros, as the product's own reader
+// does. Only a value with no digit at all before that nibble is damaged.
 Value DecodeBcd(const std::byte* p, int decimals) {
-  const bool negative = (std::to_integer<unsigned>(p[0]) & 0x80) == 0;
-  // Read as 0.<32 digits> scaled by a power of ten, the text is parsed once whatever the width:
-  // strtod rounds the whole mantissa correctly, and the exponent moves the point.
+  const unsigned head = std::to_integer<unsigned>(p[0]);
+  if ((head & 0x40) == 0) throw EDatabaseError("valeur BCD invalide");
+  const bool negative = (head & 0x80) == 0;
+  // Read as the 32 digits, the ignored ones as zeros, over ten to the decimals: the text is
+  // parsed once whatever the width, and rounds correctly however many digits it holds.
   char text[48];
   int at = 0;
   if (negative) text[at++] = '-';
-  text[at++] = '0';
-  text[at++] = '.';
+  bool ignored = false;
   for (int i = 0; i < kBcdDigits; ++i) {
     auto b = std::to_integer<unsigned>(p[1 + i / 2]);
     if (negative) b ^= 0xFF;
     const unsigned digit = (i % 2 == 0) ? b >> 4 : b & 0x0F;
-    if (digit > 9) throw EDatabaseError("valeur BCD invalide");
-    text[at++] = static_cast<char>('0' + digit);
+    if (digit > 9) {
+      if (i == 0) throw EDatabaseError("valeur BCD invalide");
+      ignored = true;
+    }
+    text[at++] = ignored ? '0' : static_cast<char>('0' + digit);
   }
-  std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "e%d",
-                kBcdDigits - decimals);
-  return Value::Float(std::strtod(text, nullptr));
+  std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "e-%d", decimals);
+  return Value::Float(ParseDecimal(text).value());
 }
 
 std::string DescribeForError(const Value& value) { return "'" + value.AsText() + "'"; }

@@ -46,7 +46,8 @@ inline void EncodeDoubleBytes(double value, std::byte* out) {
 std::optional<int> StoredFieldSize(std::uint8_t type, std::uint8_t sizeByte);
 
 // One field's value: the null value for a blank field. Throws EDatabaseError for bytes that no
-// value encodes (a BCD digit above 9, text in a code page we do not know).
+// value encodes (a BCD value whose first digit is above 9 or whose first byte lacks its marker
+// bit, text in a code page we do not know).
 Value DecodeField(const std::byte* p, const FieldDef& field, int codePage);
 
 // Writes field.size bytes at out. Throws EDatabaseError naming what the type cannot hold (the

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "engine/core/Paths.h"
+#include "engine/core/UniqueHandle.h"
 
 namespace patchpav::paradox {
 namespace {
@@ -51,16 +52,14 @@ FileError::Kind KindOf(int error) {
 // one for the writer, both refused at once rather than waited for.
 class PosixFile final : public TableFile {
  public:
-  PosixFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
-  PosixFile(const PosixFile&) = delete;
-  PosixFile& operator=(const PosixFile&) = delete;
-  ~PosixFile() override { ::close(fd_); }
+  PosixFile(FileDescriptor fd, std::filesystem::path path)
+      : fd_(std::move(fd)), path_(std::move(path)) {}
 
   void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t n =
-          ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+      const ssize_t n = ::pread(fd_.Get(), bytes.data() + done, bytes.size() - done,
+                                static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw FileError(KindOf(errno), Describe(path_, "Lecture impossible de", errno));
       if (n == 0)
@@ -73,7 +72,7 @@ class PosixFile final : public TableFile {
   void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+      const ssize_t n = ::pwrite(fd_.Get(), bytes.data() + done, bytes.size() - done,
                                  static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0)
@@ -83,19 +82,19 @@ class PosixFile final : public TableFile {
   }
 
   void Flush() override {
-    if (::fsync(fd_) != 0)
+    if (::fsync(fd_.Get()) != 0)
       throw FileError(KindOf(errno), Describe(path_, "Écriture impossible dans", errno));
   }
 
   std::uint64_t Size() override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    if (::fstat(fd_.Get(), &st) != 0)
       throw FileError(KindOf(errno), Describe(path_, "Lecture impossible de", errno));
     return static_cast<std::uint64_t>(st.st_size);
   }
 
  private:
-  int fd_;
+  FileDescriptor fd_;
   std::filesystem::path path_;
 };
 
@@ -118,23 +117,21 @@ class PosixFileSystem final : public FileSystem {
         flags |= O_RDWR | O_CREAT;
         break;
     }
-    const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) throw FileError(KindOf(errno), Describe(path, "Ouverture impossible de", errno));
+    FileDescriptor fd(::open(path.c_str(), flags, 0644));
+    if (!fd) throw FileError(KindOf(errno), Describe(path, "Ouverture impossible de", errno));
     // Our own writer holds the exclusive lock: a shared one would be refused.
-    if (mode == OpenMode::ReadBesideWriter) return std::make_unique<PosixFile>(fd, path);
+    if (mode == OpenMode::ReadBesideWriter) return std::make_unique<PosixFile>(std::move(fd), path);
     const int lock = mode == OpenMode::Read ? LOCK_SH : LOCK_EX;
-    if (::flock(fd, lock | LOCK_NB) != 0) {
+    if (::flock(fd.Get(), lock | LOCK_NB) != 0) {
       const int error = errno;
-      ::close(fd);
       throw FileError(KindOf(error), Describe(path, "Ouverture impossible de", error));
     }
     // Truncate only once the lock is ours, so a replaced file is never cut under a reader.
-    if (mode == OpenMode::Replace && ::ftruncate(fd, 0) != 0) {
+    if (mode == OpenMode::Replace && ::ftruncate(fd.Get(), 0) != 0) {
       const int error = errno;
-      ::close(fd);
       throw FileError(KindOf(error), Describe(path, "Écriture impossible dans", error));
     }
-    return std::make_unique<PosixFile>(fd, path);
+    return std::make_unique<PosixFile>(std::move(fd), path);
   }
 };
 

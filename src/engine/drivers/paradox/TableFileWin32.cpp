@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "engine/core/Paths.h"
+#include "engine/core/UniqueHandle.h"
 
 namespace patchpav::paradox {
 namespace {
@@ -43,10 +44,8 @@ FileError::Kind KindOf(DWORD error) {
 
 class Win32File final : public TableFile {
  public:
-  Win32File(HANDLE handle, std::filesystem::path path) : handle_(handle), path_(std::move(path)) {}
-  Win32File(const Win32File&) = delete;
-  Win32File& operator=(const Win32File&) = delete;
-  ~Win32File() override { CloseHandle(handle_); }
+  Win32File(KernelHandle handle, std::filesystem::path path)
+      : handle_(std::move(handle)), path_(std::move(path)) {}
 
   // Reads and writes go to the handle's own position, set just before: a call given an OVERLAPPED
   // offset instead makes Wine ask its server, on every call, whether a completion port waits for
@@ -58,7 +57,7 @@ class Win32File final : public TableFile {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
       DWORD read = 0;
       if (!MoveTo(offset + done) ||
-          !ReadFile(handle_, bytes.data() + done, chunk, &read, nullptr)) {
+          !ReadFile(handle_.Get(), bytes.data() + done, chunk, &read, nullptr)) {
         const DWORD error = GetLastError();
         throw FileError(KindOf(error), Describe(path_, "Lecture impossible de", error));
       }
@@ -75,7 +74,8 @@ class Win32File final : public TableFile {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
       DWORD written = 0;
       if (!MoveTo(offset + done) ||
-          !WriteFile(handle_, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+          !WriteFile(handle_.Get(), bytes.data() + done, chunk, &written, nullptr) ||
+          written == 0) {
         const DWORD error = GetLastError();
         throw FileError(KindOf(error), Describe(path_, "Écriture impossible dans", error));
       }
@@ -84,7 +84,7 @@ class Win32File final : public TableFile {
   }
 
   void Flush() override {
-    if (!FlushFileBuffers(handle_)) {
+    if (!FlushFileBuffers(handle_.Get())) {
       const DWORD error = GetLastError();
       throw FileError(KindOf(error), Describe(path_, "Écriture impossible dans", error));
     }
@@ -92,7 +92,7 @@ class Win32File final : public TableFile {
 
   std::uint64_t Size() override {
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(handle_, &size)) {
+    if (!GetFileSizeEx(handle_.Get(), &size)) {
       const DWORD error = GetLastError();
       throw FileError(KindOf(error), Describe(path_, "Lecture impossible de", error));
     }
@@ -103,10 +103,10 @@ class Win32File final : public TableFile {
   bool MoveTo(std::uint64_t position) {
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(position);
-    return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != 0;
+    return SetFilePointerEx(handle_.Get(), to, nullptr, FILE_BEGIN) != 0;
   }
 
-  HANDLE handle_;
+  KernelHandle handle_;
   std::filesystem::path path_;
 };
 
@@ -123,13 +123,15 @@ class Win32FileSystem final : public FileSystem {
     DWORD disposition = OPEN_EXISTING;
     if (mode == OpenMode::Create) disposition = CREATE_NEW;
     if (mode == OpenMode::Replace) disposition = CREATE_ALWAYS;
-    const HANDLE handle = CreateFileW(path.wstring().c_str(), access, share, nullptr, disposition,
+    const HANDLE opened = CreateFileW(path.wstring().c_str(), access, share, nullptr, disposition,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    if (opened == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       throw FileError(KindOf(error), Describe(path, "Ouverture impossible de", error));
     }
-    return std::make_unique<Win32File>(handle, path);
+    // Owned before anything that may throw (the copy of the path, the allocation) runs.
+    KernelHandle handle(opened);
+    return std::make_unique<Win32File>(std::move(handle), path);
   }
 };
 
