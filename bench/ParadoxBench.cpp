@@ -306,6 +306,7 @@ void BM_UpdateByKey_Ours(benchmark::State& state) {
       const std::vector<Value> key = {Value::Integer(1 + random() % rows)};
       const std::vector<Table::FieldChange> change = {{2, Value::Float(0)}};
       table->Update(*table->FindByKey(key), change);
+      table->Flush();  // each write on the disk, against the flushed floor below
     }
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 10000);

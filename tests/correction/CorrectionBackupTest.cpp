@@ -62,7 +62,8 @@ class QuietHost : public testing::SilentHost {
  public:
   enum class Stop { None, Throw, Kill };
   Stop stop = Stop::None;
-  std::string stopAt;  // a status line ending with this stops the run
+  std::string stopAt;              // a status line ending with this stops the run
+  bool killAtInformation = false;  // the final box kills the process
   bool enabled = true;
 
   void EnableMainWindow(bool on) override { enabled = on; }
@@ -70,6 +71,9 @@ class QuietHost : public testing::SilentHost {
     if (stop == Stop::None || !text.ends_with(stopAt)) return;
     if (stop == Stop::Kill) KillThisProcess();
     throw std::runtime_error("fenêtre détruite");
+  }
+  void ShowInformation(const std::string&) override {
+    if (killAtInformation) KillThisProcess();
   }
 };
 
@@ -392,7 +396,7 @@ TEST_F(CorrectionBackupTest, ARunThatWritesNothingCreatesNothing) {
 // starts a new process (Windows), that process runs the test's body again up to its death.
 using Kill = testing::PowerCutFiles::KillPoint;
 using Step = testing::PowerCutFiles::Step;
-enum class How { HostThrows, HostKills, FilesKill };
+enum class How { HostThrows, HostKills, FilesKill, KilledAtTheFinalBox };
 struct StopCase {
   const char* name;
   How how;
@@ -423,6 +427,8 @@ const StopCase kStopCases[] = {
      How::FilesKill,
      {"CPMAIN.DB", Step::BeforeFlush, 2},
      true},
+    // "Terminée" means on the disk: every write and every line are flushed before the box.
+    {"KilledAtTheFinalBoxTableLost", How::KilledAtTheFinalBox, {}, true},
 };
 constexpr std::size_t kBatchRows = 2;
 
@@ -463,6 +469,10 @@ TEST_P(StoppedRunTest, EveryChangedRowHasItsLineAndASecondRunCompletes) {
     case How::FilesKill:
       EXPECT_EXIT(Run(host, journal, limits), Killed(), "");
       break;
+    case How::KilledAtTheFinalBox:
+      host.killAtInformation = true;
+      EXPECT_EXIT(Run(host, journal, limits), Killed(), "");
+      break;
   }
   database_.SetConnected(false);
   Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
@@ -493,6 +503,10 @@ TEST_P(StoppedRunTest, EveryChangedRowHasItsLineAndASecondRunCompletes) {
     if (!SameAmounts(amounts, last[key])) ++unmade;
   }
   EXPECT_LE(unmade, kBatchRows);
+  if (c.how == How::KilledAtTheFinalBox) {
+    EXPECT_EQ(0u, unmade);
+    EXPECT_EQ(6u, lines.size());
+  }
 
   if (c.how == How::HostThrows) {
     // The stop records the batch's two writes it did not make, and flushes the two it made.
