@@ -26,6 +26,7 @@ extern "C" {
 
 namespace {
 
+using patchpav::LoadLittleEndian16;
 using patchpav::Value;
 using patchpav::paradox::FieldDef;
 using patchpav::paradox::FieldType;
