@@ -26,6 +26,7 @@ extern "C" {
 
 namespace {
 
+using patchpav::LoadLittleEndian16;
 using patchpav::Value;
 using patchpav::paradox::FieldDef;
 using patchpav::paradox::FieldType;
@@ -306,6 +307,7 @@ void BM_UpdateByKey_Ours(benchmark::State& state) {
       const std::vector<Value> key = {Value::Integer(1 + random() % rows)};
       const std::vector<Table::FieldChange> change = {{2, Value::Float(0)}};
       table->Update(*table->FindByKey(key), change);
+      table->Flush();  // each write on the disk, against the flushed floor below
     }
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 10000);

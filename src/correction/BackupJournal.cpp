@@ -1,6 +1,9 @@
 #include "correction/BackupJournal.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <exception>
+#include <iterator>
 #include <span>
 #include <stdexcept>
 #include <system_error>
@@ -72,6 +75,7 @@ void BackupJournal::BeginWrites() {
     journal_ = plan_.files->Open(folder / "journal.csv", paradox::OpenMode::Create);
     folder_ = folder;
     Append(kByteOrderMark + JournalHeader());
+    Flush();
   } catch (const std::exception& e) {
     // A half-made backup must not pass for one: the folder goes, and nothing is written.
     journal_.reset();
@@ -94,26 +98,55 @@ void BackupJournal::WriteFailed(const JournalRow& row, const std::string& messag
   if (!journal_) return;
   Append(FailedLine(row, message));
   // The base kept the row's amounts: nothing to undo for that write.
-  if (!written_.empty() && written_.back().key == row.key) written_.pop_back();
+  ForgetWrite(row.key);
+}
+
+void BackupJournal::NotWritten(const JournalRow& row) {
+  if (!journal_) return;
+  Append(NotWrittenLine(row));
+  ForgetWrite(row.key);
+}
+
+// The row's last planned write, which may lie before other planned writes of its batch.
+void BackupJournal::ForgetWrite(std::int64_t key) {
+  const auto last = std::find_if(written_.rbegin(), written_.rend(),
+                                 [key](const JournalRow& w) { return w.key == key; });
+  if (last != written_.rend()) written_.erase(std::next(last).base());
 }
 
 void BackupJournal::Finish() {
   if (finished_ || !journal_) return;
   finished_ = true;
+  // The undo script is still written when the last lines cannot be.
+  std::exception_ptr unflushed;
+  try {
+    Flush();
+  } catch (...) {
+    unflushed = std::current_exception();
+  }
   journal_.reset();
   if (plan_.undoScript) WriteUndoScript();
+  if (unflushed) std::rethrow_exception(unflushed);
 }
 
 void BackupJournal::Append(const std::string& text) {
   if (!journal_) throw std::runtime_error("Le journal de la correction est déjà fermé");
+  pending_ += text;
+}
+
+// One write and one flush for all the lines of a batch.
+void BackupJournal::Flush() {
+  if (!journal_) throw std::runtime_error("Le journal de la correction est déjà fermé");
+  if (pending_.empty()) return;
   try {
-    journal_->WriteAt(journalBytes_, Bytes(text));
+    journal_->WriteAt(journalBytes_, Bytes(pending_));
     journal_->Flush();
   } catch (const std::exception& e) {
     throw std::runtime_error("Écriture impossible dans le journal " +
                              PathToUtf8(folder_ / "journal.csv") + " : " + e.what());
   }
-  journalBytes_ += text.size();
+  journalBytes_ += pending_.size();
+  pending_.clear();
 }
 
 void BackupJournal::WriteUndoScript() {

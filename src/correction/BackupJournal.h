@@ -3,8 +3,9 @@
 // The backup and the write-ahead journal of a correction run, in a folder of its own.
 //
 // States: waiting (nothing on disk: a run that writes nothing leaves nothing), writing (the folder
-// holds the table's copies, if any, and journal.csv, which grows by one flushed line per write),
-// finished (journal closed; annulation.sql written for a server base). BeginWrites moves from
+// holds the table's copies, if any, and journal.csv, which grows by one line per write; the lines
+// wait in memory and reach the file together, flushed, at each Flush), finished (every line on
+// the disk, journal closed; annulation.sql written for a server base). BeginWrites moves from
 // waiting to writing, Finish to finished. If the folder, the copies or the journal's first line
 // cannot be made, the folder is removed again and the journal stays waiting: the run must not
 // write.
@@ -47,7 +48,9 @@ class BackupJournal final : public CorrectionJournal {
 
   void BeginWrites() override;
   void WriteAhead(const JournalRow& row) override;
+  void Flush() override;
   void WriteFailed(const JournalRow& row, const std::string& message) override;
+  void NotWritten(const JournalRow& row) override;
   void Finish() override;
 
   // The run's folder; empty until the first write.
@@ -55,12 +58,14 @@ class BackupJournal final : public CorrectionJournal {
 
  private:
   void Append(const std::string& text);
+  void ForgetWrite(std::int64_t key);
   void WriteUndoScript();
 
   BackupPlan plan_;
   std::filesystem::path folder_;
   std::unique_ptr<paradox::TableFile> journal_;
   std::uint64_t journalBytes_ = 0;
+  std::string pending_;              // lines not yet in the file
   std::vector<JournalRow> written_;  // for the undo script, in execution order
   bool finished_ = false;
 };

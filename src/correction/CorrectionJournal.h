@@ -20,8 +20,10 @@ struct JournalRow {
 // What the correction run reports of its writes, as it reports its progress to the window: the
 // application decides where the backup and the journal go; tests record the calls. Calls come in
 // this order: BeginWrites once, just before the run's first write (never in a run that writes
-// nothing); then, for each UPDATE, WriteAhead before it is executed and WriteFailed after it if
-// it raised an error; Finish when the run ends, normally or on a failure.
+// nothing); then, batch by batch, WriteAhead for each UPDATE the batch will run, Flush, and only
+// then the UPDATEs, each followed by WriteFailed if it raised an error; NotWritten for the writes
+// of the open batch that a run stopping early did not make; Finish when the run ends, normally or
+// on a failure.
 class CorrectionJournal {
  public:
   virtual ~CorrectionJournal() = default;
@@ -29,13 +31,18 @@ class CorrectionJournal {
   // Makes the backup of what the run is about to change. A failure is an exception naming the
   // cause; the run then writes nothing.
   virtual void BeginWrites() = 0;
-  // Records the write before it happens, so that a run stopped at any moment leaves a record of
-  // every write that may have reached the base. A failure is an exception; the UPDATE is then not
-  // executed and the run ends.
+  // Records a write before it happens. The record need not be on the disk before Flush.
   virtual void WriteAhead(const JournalRow& row) = 0;
+  // Puts every record made so far on the disk, so that a run stopped at any moment leaves a
+  // record of every write that may have reached the base. A failure is an exception; the batch's
+  // UPDATEs are then not executed and the run ends.
+  virtual void Flush() = 0;
   // The UPDATE of this row raised an error (message): the base keeps the amounts it had.
   virtual void WriteFailed(const JournalRow& row, const std::string& message) = 0;
-  // The run is over; after a failure, the run calls it and ignores what it throws.
+  // The run stopped before the UPDATE of this row, recorded by WriteAhead, was executed.
+  virtual void NotWritten(const JournalRow& row) = 0;
+  // The run is over: every record is put on the disk. After a failure, the run calls it and
+  // ignores what it throws.
   virtual void Finish() = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "correction/CorrectionRun.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <exception>
 #include <map>
 #include <optional>
@@ -80,14 +82,29 @@ class NoJournal final : public CorrectionJournal {
  public:
   void BeginWrites() override {}
   void WriteAhead(const JournalRow&) override {}
+  void Flush() override {}
   void WriteFailed(const JournalRow&, const std::string&) override {}
+  void NotWritten(const JournalRow&) override {}
   void Finish() override {}
 };
 
+// Batches. A sweep's rows are handled in batches of at most limits_.rows rows. Planning a batch
+// decides what each of its rows gets (Decide) and gives the journal the line of every write it
+// will make, then flushes the journal; the rows are then handled one by one, each with its status
+// line and gauge step, and the base is flushed once the batch is done, or earlier when its work has
+// taken limits_.work (the rows left keep their lines, already on the disk, and go on as the next
+// batch). Invariants:
+//  1. No UPDATE runs before the journal's Flush of its batch has returned (batchJournaled_).
+//  2. A row's plan depends only on the row and on what earlier sweeps did to it (a key appears
+//     once in a sweep), so deciding a batch ahead decides what deciding row by row would.
+//  3. A Write plan is marked done once its UPDATE has run or failed; after a failure that ends
+//     the run, the plans of the open batch not done are the writes reported NotWritten.
+//  4. At the end of a sweep no batch is open: every write of the sweep has been flushed.
 class Run {
  public:
-  Run(TQuery& select, TQuery& update, CorrectionHost& host, CorrectionJournal& journal)
-      : select_(select), update_(update), host_(host), journal_(journal) {}
+  Run(TQuery& select, TQuery& update, CorrectionHost& host, CorrectionJournal& journal,
+      const WriteBatchLimits& limits)
+      : select_(select), update_(update), host_(host), journal_(journal), limits_(limits) {}
 
   CorrectionSummary Execute() {
     host_.EnableMainWindow(false);
@@ -137,6 +154,26 @@ class Run {
     }
   }
 
+  // After a failure that ends the run: the writes of the open batch that were not made are
+  // recorded as such, and those that were made are put on the disk.
+  void AbandonBatch() noexcept {
+    try {
+      if (batchJournaled_) {
+        for (const Plan& plan : batch_) {
+          if (plan.action == Action::Write && !plan.done) journal_.NotWritten(plan.entry);
+        }
+      }
+    } catch (...) {
+      // The original failure is what the user must see.
+    }
+    batch_.clear();
+    try {
+      update_.FlushWrites();
+    } catch (...) {
+      // Idem.
+    }
+  }
+
   // Closes the journal after a failure that ends the run; the journal already holds every write.
   void FinishJournal() noexcept {
     try {
@@ -153,6 +190,16 @@ class Run {
     Amounts amounts;
     std::array<bool, 7> blank{};  // amounts that hold no value (read as 0)
     bool sharedKey = false;       // another row of the selection has the same key: never written
+  };
+
+  // What a row gets, decided when its batch is planned.
+  enum class Action { PassOverKeyless, ReportKeyless, GiveUpSharedKey, GiveUp, PassOver, Write };
+  struct Plan {
+    Action action = Action::PassOver;
+    int negatives = 0;  // negative amounts as read
+    Amounts corrected{};
+    JournalRow entry;   // Write: the journal's line
+    bool done = false;  // Write: the UPDATE has run, or failed
   };
 
   // What can be known before the first write: a table that cannot be written at all is said
@@ -209,11 +256,19 @@ class Run {
 
     std::size_t counter = 0;
     for (const Row& row : rows) {
+      if (batchNext_ == batch_.size()) PlanBatch(rows, counter);
       ++counter;
       host_.SetProgressStatus(RowStatusText(row.keyText, counter, rows.size()));
       host_.SetGaugeProgress(static_cast<int>(counter));
       host_.ProcessMessages();
-      CorrectRow(row);
+      CorrectRow(row, batch_[batchNext_++]);
+      if (batchNext_ == batch_.size()) {
+        FlushBatch();
+        batch_.clear();
+        batchNext_ = 0;
+      } else if (Now() - batchStart_ >= limits_.work) {
+        FlushBatch();
+      }
     }
 
     host_.ShowProgress(false);
@@ -224,7 +279,52 @@ class Run {
     return rows.size();
   }
 
+  std::chrono::steady_clock::time_point Now() const {
+    return limits_.clock ? limits_.clock() : std::chrono::steady_clock::now();
+  }
+
+  // Decides the next rows of the sweep, from rows[from], and puts the lines of their writes on
+  // the disk before any of them is made.
+  void PlanBatch(const std::vector<Row>& rows, std::size_t from) {
+    batch_.clear();
+    batchNext_ = 0;
+    batchJournaled_ = false;
+    const std::size_t end =
+        from + std::min(rows.size() - from, std::max<std::size_t>(limits_.rows, 1));
+    bool writes = false;
+    for (std::size_t i = from; i < end; ++i) {
+      batch_.push_back(Decide(rows[i]));
+      writes = writes || batch_.back().action == Action::Write;
+    }
+    if (writes) {
+      if (!writing_) {
+        journal_.BeginWrites();
+        writing_ = true;
+      }
+      batchJournaled_ = true;
+      for (const Plan& plan : batch_) {
+        if (plan.action == Action::Write) journal_.WriteAhead(plan.entry);
+      }
+      journal_.Flush();
+    }
+    batchStart_ = Now();
+  }
+
+  // Puts the batch's writes on the disk. A flush that fails concerns the table, not a row: every
+  // later batch would meet it too, so the run stops.
+  void FlushBatch() {
+    try {
+      update_.FlushWrites();
+    } catch (const EDatabaseError& e) {
+      Stop(TableWideCause(e).value_or(StopCause::Unwritable), false,
+           {histories_.RowsCorrected(), selectionRows_ - settledRows_}, e.what());
+    }
+    batchStart_ = Now();
+  }
+
   void CheckInvariants() const {
+    PATCHPAV_CHECK(batch_.empty(), "correction run: a batch of " + std::to_string(batch_.size()) +
+                                       " rows is still open at the end of a sweep");
     histories_.CheckInvariants();
     PATCHPAV_CHECK(settledRows_ <= selectionRows_,
                    "correction run: " + std::to_string(settledRows_) +
@@ -232,56 +332,75 @@ class Run {
                        " selected rows");
   }
 
-  void CorrectRow(const Row& row) {
+  Plan Decide(const Row& row) const {
+    Plan plan;
     if (!row.key) {
       // Such a row is never written; it is worth a word only when the rule would have written it.
-      if (RedistributeNegativeAmount(row.amounts).outcome ==
-          RedistributionOutcome::NothingNegative) {
-        return histories_.PassOverKeyless(row.keyText);
-      }
-      const std::string shown = row.keyText.empty() ? kBlankKey : row.keyText;
-      return Warn(histories_.ReportKeyless(row.keyText, shown), shown);
+      plan.action =
+          RedistributeNegativeAmount(row.amounts).outcome == RedistributionOutcome::NothingNegative
+              ? Action::PassOverKeyless
+              : Action::ReportKeyless;
+      return plan;
     }
-    const std::int64_t key = *row.key;
-    if (row.sharedKey) return GiveUp(key);
-    for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(row.amounts[i]);
-    update_.Params(kKeyParameter).SetAsInteger(key);
-
-    const int negatives = CountNegative(row.amounts);
-    if (const RowHistories::History* known = histories_.Find(key)) {
+    if (row.sharedKey) {
+      plan.action = Action::GiveUpSharedKey;
+      return plan;
+    }
+    plan.negatives = CountNegative(row.amounts);
+    if (const RowHistories::History* known = histories_.Find(*row.key)) {
       // Seen before: it must have lost a negative amount since, or it never will. This is also
       // where a write that raised no error but did not hold is caught.
       const bool progressed =
-          known->state == RowHistories::State::Written && negatives < known->negativeAmounts;
-      if (!progressed) return GiveUp(key);
+          known->state == RowHistories::State::Written && plan.negatives < known->negativeAmounts;
+      if (!progressed) {
+        plan.action = Action::GiveUp;
+        return plan;
+      }
     }
 
     const Redistribution r = RedistributeNegativeAmount(row.amounts);
     if (r.outcome == RedistributionOutcome::NothingNegative) {
       // The selection and the reading disagree: passed over without a word this time.
-      histories_.PassedOver(key, negatives);
-      return;
+      plan.action = Action::PassOver;
+      return plan;
     }
-    if (r.outcome == RedistributionOutcome::NotFinite) return GiveUp(key);
+    if (r.outcome == RedistributionOutcome::NotFinite) {
+      plan.action = Action::GiveUp;
+      return plan;
+    }
+    plan.action = Action::Write;
+    plan.corrected = r.corrected;
+    plan.entry = JournalEntry(row, *row.key, r.corrected);
+    return plan;
+  }
+
+  void CorrectRow(const Row& row, Plan& plan) {
+    if (plan.action == Action::PassOverKeyless) return histories_.PassOverKeyless(row.keyText);
+    if (plan.action == Action::ReportKeyless) {
+      const std::string shown = row.keyText.empty() ? kBlankKey : row.keyText;
+      return Warn(histories_.ReportKeyless(row.keyText, shown), shown);
+    }
+    const std::int64_t key = *row.key;
+    if (plan.action == Action::GiveUpSharedKey) return GiveUp(key);
+    for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(row.amounts[i]);
+    update_.Params(kKeyParameter).SetAsInteger(key);
+
+    if (plan.action == Action::GiveUp) return GiveUp(key);
+    if (plan.action == Action::PassOver) return histories_.PassedOver(key, plan.negatives);
 
     // Amounts the rule did not change come out as they went in, so this sets only the changed
     // parameters to new values.
-    for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(r.corrected[i]);
-    const JournalRow entry = JournalEntry(row, key, r.corrected);
-    if (!writing_) {
-      journal_.BeginWrites();
-      writing_ = true;
-    }
-    journal_.WriteAhead(entry);
+    for (std::size_t i = 0; i < 7; ++i) update_.Params(i).SetAsFloat(plan.corrected[i]);
+    plan.done = true;
     try {
       ExecuteUpdate();
     } catch (const std::exception& e) {
-      journal_.WriteFailed(entry, e.what());
+      journal_.WriteFailed(plan.entry, e.what());
       return WriteFailed(key, e);
     }
-    const int negativesLeft = CountNegative(r.corrected);
+    const int negativesLeft = CountNegative(plan.corrected);
     if (negativesLeft == 0) ++settledRows_;
-    histories_.Written(key, negatives, negativesLeft);
+    histories_.Written(key, plan.negatives, negativesLeft);
   }
 
   // Runs the UPDATE, once more when the server gave it up to end a deadlock: the row's record in
@@ -355,7 +474,14 @@ class Run {
   TQuery& update_;
   CorrectionHost& host_;
   CorrectionJournal& journal_;
+  WriteBatchLimits limits_;
   bool writing_ = false;  // the journal has begun: the backup is made
+  // The open batch: its rows' plans, the next to handle, whether its lines went to the journal,
+  // and when its work (or its last flush) started.
+  std::vector<Plan> batch_;
+  std::size_t batchNext_ = 0;
+  bool batchJournaled_ = false;
+  std::chrono::steady_clock::time_point batchStart_;
   // The tally: the summary and the warnings are read from it.
   RowHistories histories_;
   std::size_t selectionRows_ = 0;  // rows of the current selection
@@ -375,14 +501,15 @@ CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& 
 }
 
 CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host,
-                                CorrectionJournal& journal) {
+                                CorrectionJournal& journal, const WriteBatchLimits& limits) {
   SetLines(select, kSelectNegativeRowsLines, std::size(kSelectNegativeRowsLines));
   SetLines(update, kUpdateRowLines, std::size(kUpdateRowLines));
-  Run run(select, update, host, journal);
+  Run run(select, update, host, journal, limits);
   CorrectionSummary summary;
   try {
     summary = run.Execute();
   } catch (...) {
+    run.AbandonBatch();
     run.FinishJournal();
     run.RestoreWindow();
     throw;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -22,6 +24,18 @@ struct CorrectionSummary {
   int rowsLeft = 0;       // rows reported for a technician (failed write, amounts not finite,
                           // no usable key, or a row that the selection keeps finding without
                           // progress)
+};
+
+// How many rows one pair of flushes covers. The rows of a sweep are written in batches: the
+// journal lines of a batch's writes are flushed together before its first UPDATE, and the base's
+// writes together after its last one, so a disk whose flush is slow (a workstation's hard disk, a
+// network share) costs two flushes per batch instead of two per row. A batch closes after `rows`
+// rows or `work` of time, whichever comes first, so that a run cut short has little in flight.
+struct WriteBatchLimits {
+  std::size_t rows = 256;
+  std::chrono::steady_clock::duration work = std::chrono::milliseconds(250);
+  // The clock that measures the work; empty: std::chrono::steady_clock. Tests give their own.
+  std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
 // The run stopped because the table cannot be written (see Failures below): the message is the
@@ -79,12 +93,16 @@ class ECorrectionStopped : public std::runtime_error {
 // to the application's general error message.
 //
 // Each write goes to the journal first (see CorrectionJournal): the backup is made before the
-// first one, and a write whose record cannot be made is not made.
+// first one, a batch's writes are made only once their lines are on the disk, and a write whose
+// record cannot be made is not made. The base's writes are flushed at the end of each batch
+// (TQuery::FlushWrites), the last before the final box, so "terminée" means on the disk. A run
+// that stops records the writes of its open batch that it did not make (NotWritten) and flushes
+// those it made.
 //
 // `select` and `update` must be set to the connection's database name; their SQL text is set
 // here.
 CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host,
-                                CorrectionJournal& journal);
+                                CorrectionJournal& journal, const WriteBatchLimits& limits = {});
 // The same for a caller that keeps no record of the writes.
 CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& host);
 

@@ -56,11 +56,15 @@ std::string JournalHeader() {
 }
 
 std::string WrittenLine(const JournalRow& row) {
-  return Line(row.key, row.before, row.after, "oui");
+  return Line(row.key, row.before, row.after, "prévu");
 }
 
 std::string FailedLine(const JournalRow& row, const std::string& message) {
   return Line(row.key, row.before, row.before, "échec : " + message);
+}
+
+std::string NotWrittenLine(const JournalRow& row) {
+  return Line(row.key, row.before, row.before, "non écrit");
 }
 
 std::string UndoStatement(const JournalRow& row) {

@@ -15,11 +15,14 @@ namespace patchpav {
 std::string ExactNumber(double value, char decimalSeparator);
 
 // The header line and the lines of one write, each ending with CRLF. A blank amount is an empty
-// cell. WrittenLine is made before the UPDATE runs; FailedLine follows it when the UPDATE raised
-// an error: the amounts stay as they were read, and the last cell is "échec : <message>".
+// cell. WrittenLine is made before the UPDATE runs, so its last cell says the write is planned
+// ("prévu"), not that it was made. FailedLine follows it when the UPDATE raised an error, and
+// NotWrittenLine when the run stopped before the UPDATE ran: the amounts stay as they were read,
+// and the last cell is "échec : <message>" or "non écrit".
 std::string JournalHeader();
 std::string WrittenLine(const JournalRow& row);
 std::string FailedLine(const JournalRow& row, const std::string& message);
+std::string NotWrittenLine(const JournalRow& row);
 
 // The statement that puts the row's amounts back as they were read; a blank amount becomes NULL.
 // "UPDATE CPMAIN SET MontantSS1 = 25, ..., MontantSS7 = NULL WHERE CPMain_ID = 1234;"

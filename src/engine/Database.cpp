@@ -45,6 +45,10 @@ DriverConnection& TDatabase::Connection() {
   return *connection_;
 }
 
+void TDatabase::Flush() {
+  if (connection_) connection_->Flush();
+}
+
 void TDatabase::Attach(TQuery* query) {
   if (std::find(queries_.begin(), queries_.end(), query) == queries_.end()) {
     queries_.push_back(query);

@@ -51,6 +51,9 @@ class TDatabase {
   const DriverParams& OpenParams() const { return openParams_; }
   // The driver connection; an EDatabaseError when closed.
   DriverConnection& Connection();
+  // Puts the writes made through the connection on the disk (DriverConnection::Flush); nothing
+  // to do when closed.
+  void Flush();
 
  private:
   friend class TQuery;

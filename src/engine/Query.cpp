@@ -117,6 +117,11 @@ void TQuery::CheckWritable() {
   statement_->CheckWritable();
 }
 
+void TQuery::FlushWrites() {
+  // A query that has run nothing has no connection of its own, and no write to flush.
+  if (database_) database_->Flush();
+}
+
 void TQuery::RequireOpen() const {
   if (!open_) throw EDatabaseError("La requête n'est pas ouverte");
 }

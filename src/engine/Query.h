@@ -80,6 +80,9 @@ class TQuery {
   // Checks what can be known, without writing, of whether the statement will be able to write
   // (see PreparedStatement::CheckWritable); an EDatabaseError says why not.
   void CheckWritable();
+  // Puts on the disk the writes made through the query's connection since its last flush
+  // (TDatabase::Flush): a statement's writes reach the base's files at once, the disk only here.
+  void FlushWrites();
 
   void Next();
   bool Eof() const;

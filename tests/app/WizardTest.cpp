@@ -113,9 +113,9 @@ TEST_F(WizardTest, ExecuteLeavesABackupOfTheTableAndAJournalUnderLocalAppData) {
   const std::string text(journal.begin(), journal.end());
   EXPECT_THAT(text, ::testing::StartsWith("\xEF\xBB\xBF"
                                           "CPMain_ID;MontantSS1 avant;"));
-  EXPECT_THAT(text, ::testing::EndsWith("\r\n1;25;-18;0;0;0;0;0;7;0;0;0;0;0;0;oui\r\n"
-                                        "3;-18;30;-5;0;0;0;0;0;12;-5;0;0;0;0;oui\r\n"
-                                        "3;0;12;-5;0;0;0;0;0;7;0;0;0;0;0;oui\r\n"));
+  EXPECT_THAT(text, ::testing::EndsWith("\r\n1;25;-18;0;0;0;0;0;7;0;0;0;0;0;0;prévu\r\n"
+                                        "3;-18;30;-5;0;0;0;0;0;12;-5;0;0;0;0;prévu\r\n"
+                                        "3;0;12;-5;0;0;0;0;0;7;0;0;0;0;0;prévu\r\n"));
 }
 
 // The backup cannot be made: the user sees one error box that says why, and the base is as it was.

@@ -58,10 +58,11 @@ TEST(JournalTextTest, LinesOfTheJournalAndOfTheUndoScript) {
       "MontantSS3 après;MontantSS4 après;MontantSS5 après;MontantSS6 après;MontantSS7 après;"
       "écrit\r\n",
       JournalHeader());
-  EXPECT_EQ("1234;25;-18;;0;0,1;0;0;7;0;0;0;0,1;0;0;oui\r\n", WrittenLine(row));
+  EXPECT_EQ("1234;25;-18;;0;0,1;0;0;7;0;0;0;0,1;0;0;prévu\r\n", WrittenLine(row));
   // The base keeps what it had: the amounts after are those before.
   EXPECT_EQ("1234;25;-18;;0;0,1;0;0;25;-18;;0;0,1;0;0;échec : verrou\r\n",
             FailedLine(row, "verrou"));
+  EXPECT_EQ("1234;25;-18;;0;0,1;0;0;25;-18;;0;0,1;0;0;non écrit\r\n", NotWrittenLine(row));
   // An error's text that holds the separator, quotes or a line break stays one cell.
   EXPECT_EQ("1234;25;-18;;0;0,1;0;0;25;-18;;0;0,1;0;0;\"échec : a;b \"\"c\"\"\r\nd\"\r\n",
             FailedLine(row, "a;b \"c\"\r\nd"));
@@ -106,23 +107,40 @@ class BackupJournalTest : public ::testing::Test {
 };
 
 // The undo script puts rows back newest first, so that a row written in two sweeps ends in its
-// first state, and leaves out the write that failed.
+// first state, and leaves out the writes that failed or were not made, wherever they stood in
+// their batch.
 TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
-  BackupJournal journal(Plan(true));
+  FailingFileSystem files(FailingFileSystem::Op::Flush);
+  BackupJournal journal(Plan(true, &files));
   journal.BeginWrites();
   const fs::path folder = parent_ / "20261208-154300";
   ASSERT_EQ(folder, journal.Folder());
   EXPECT_EQ(std::vector<fs::path>{folder}, copiedInto_);
-  journal.WriteAhead(first_);
+  const std::string header = "\xEF\xBB\xBF" + JournalHeader();
+  EXPECT_EQ(header, FileBytes(folder / "journal.csv"));
+  files.FailNth(0);  // counts the flushes from here on
+  // A batch: its lines reach the file together, with one flush, before its UPDATEs run.
   journal.WriteAhead(failed_);
+  journal.WriteAhead(first_);
+  EXPECT_EQ(header, FileBytes(folder / "journal.csv"));
+  journal.Flush();
+  EXPECT_EQ(1, files.Count());
+  const std::string batch = header + WrittenLine(failed_) + WrittenLine(first_);
+  EXPECT_EQ(batch, FileBytes(folder / "journal.csv"));
   journal.WriteFailed(failed_, "refusé");
-  // Written and flushed before the UPDATE runs: readable while the run goes on.
-  EXPECT_EQ("\xEF\xBB\xBF" + JournalHeader() + WrittenLine(first_) + WrittenLine(failed_) +
-                FailedLine(failed_, "refusé"),
-            FileBytes(folder / "journal.csv"));
+  // The next batch: stopped after its journal flush, before its first UPDATE.
+  const JournalRow unwritten{11, {-18, 30, 0, 0, 0, 0, 0}, {0, 12, 0, 0, 0, 0, 0}};
   journal.WriteAhead(second_);
+  journal.WriteAhead(unwritten);
+  journal.Flush();
+  journal.NotWritten(unwritten);
   EXPECT_FALSE(fs::exists(folder / "annulation.sql"));
+  EXPECT_EQ(2, files.Count());
   journal.Finish();
+  EXPECT_EQ(4, files.Count()) << "Finish puts the last lines on the disk, then the script";
+  EXPECT_EQ(batch + FailedLine(failed_, "refusé") + WrittenLine(second_) + WrittenLine(unwritten) +
+                NotWrittenLine(unwritten),
+            FileBytes(folder / "journal.csv"));
 
   const std::string sql = FileBytes(folder / "annulation.sql");
   const std::string body = "BEGIN TRANSACTION;\r\n" + UndoStatement(second_) + "\r\n" +
@@ -130,6 +148,7 @@ TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
   ASSERT_GE(sql.size(), body.size());
   EXPECT_EQ(body, sql.substr(sql.size() - body.size()));
   EXPECT_EQ(std::string::npos, sql.find("CPMain_ID = 9"));
+  EXPECT_EQ(std::string::npos, sql.find("CPMain_ID = 11"));
 }
 
 // Whatever stops the backup, the run is told before its first write, and no half-made folder is
@@ -182,7 +201,8 @@ TEST_F(BackupJournalTest, AJournalLineThatCannotBeWrittenStopsTheWrite) {
   BackupJournal journal(Plan(false, &files));
   journal.BeginWrites();
   files.FailNth(1);
-  EXPECT_THROW(journal.WriteAhead(first_), std::runtime_error);
+  journal.WriteAhead(first_);
+  EXPECT_THROW(journal.Flush(), std::runtime_error);
 }
 
 }  // namespace

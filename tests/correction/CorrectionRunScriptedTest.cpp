@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "RunTestSupport.h"
 #include "ScriptedDriver.h"
+#include "correction/CorrectionJournal.h"
 #include "correction/CorrectionRun.h"
 #include "correction/WriteFailure.h"
 #include "engine/Database.h"
@@ -53,6 +55,15 @@ class ScriptedRunTest : public ::testing::Test {
     select_.SetDatabaseName(kAlias);
     update_.SetDatabaseName(kAlias);
     return RunCorrection(select_, update_, host);
+  }
+  CorrectionSummary Run(RecordingHost& host, CorrectionJournal& journal,
+                        const WriteBatchLimits& limits) {
+    database_.SetConnected(false);
+    database_.SetDatabaseName(kAlias);
+    database_.SetConnected(true);
+    select_.SetDatabaseName(kAlias);
+    update_.SetDatabaseName(kAlias);
+    return RunCorrection(select_, update_, host, journal, limits);
   }
 
   // Runs a correction that must stop; gives the box it ends with.
@@ -397,6 +408,105 @@ TEST_F(ScriptedRunTest, ADeadlockVictimIsTriedOnceMore) {
     EXPECT_EQ(c.warnings, host.warnings);
     EXPECT_EQ(c.warnings.empty() ? 7.0 : 25.0, Stored().at(2)[0]);
     EXPECT_EQ(7.0, Stored().at(3)[0]);
+  }
+}
+
+// Notes the journal's calls in the base's log, so that their order with the UPDATEs and the base's
+// flushes shows.
+class LoggingJournal : public CorrectionJournal {
+ public:
+  explicit LoggingJournal(std::vector<std::string>& log) : log_(log) {}
+  void BeginWrites() override { log_.push_back("begin"); }
+  void WriteAhead(const JournalRow& row) override { Note("ahead", row); }
+  void Flush() override { log_.push_back("journal flush"); }
+  void WriteFailed(const JournalRow& row, const std::string&) override { Note("failed", row); }
+  void NotWritten(const JournalRow& row) override { Note("not written", row); }
+  void Finish() override { log_.push_back("finish"); }
+
+ private:
+  void Note(const char* what, const JournalRow& row) {
+    log_.push_back(std::string(what) + " " + std::to_string(row.key));
+  }
+  std::vector<std::string>& log_;
+};
+
+// A batch's journal lines are flushed before its first UPDATE and the base once after its last;
+// a batch closes at its row count or when its work has taken the time allowed; a run that stops
+// records the writes of its batch that it did not make and flushes those it made.
+TEST_F(ScriptedRunTest, RowsAreWrittenInBatchesBetweenTheJournalsFlushAndTheBases) {
+  struct Case {
+    const char* what;
+    std::size_t batchRows;
+    int msPerRow;        // the work of each row, on the run's clock
+    int failingFrom;     // the first UPDATE that meets a lost connection; 0: none
+    int flushFailsFrom;  // the first flush of the base that fails; 0: none
+    std::vector<std::string> log;
+  } cases[] = {
+      {"two rows a batch",
+       2,
+       0,
+       0,
+       0,
+       {"begin", "ahead 1", "ahead 2", "journal flush", "update 1", "update 2", "flush", "ahead 3",
+        "ahead 4", "journal flush", "update 3", "update 4", "flush", "ahead 5", "journal flush",
+        "update 5", "flush", "finish"}},
+      {"the time closes the batch after 300 ms",
+       256,
+       100,
+       0,
+       0,
+       {"begin", "ahead 1", "ahead 2", "ahead 3", "ahead 4", "ahead 5", "journal flush", "update 1",
+        "update 2", "update 3", "flush", "update 4", "update 5", "flush", "finish"}},
+      {"the connection lost in the middle of a batch",
+       3,
+       0,
+       2,
+       0,
+       {"begin", "ahead 1", "ahead 2", "ahead 3", "journal flush", "update 1", "update 2",
+        "failed 2", "not written 3", "flush", "finish"}},
+      {"the base's flush fails",
+       2,
+       0,
+       0,
+       2,
+       {"begin", "ahead 1", "ahead 2", "journal flush", "update 1", "update 2", "flush", "ahead 3",
+        "ahead 4", "journal flush", "update 3", "update 4", "flush", "flush", "finish"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    base_->rows.clear();
+    for (std::int64_t key = 1; key <= 5; ++key) base_->rows.push_back(R(key, {25, -18}));
+    base_->attempts.clear();
+    base_->log.clear();
+    base_->flushes = 0;
+    base_->flushFailsFrom = c.flushFailsFrom;
+    base_->script = [&c](std::int64_t, int attempt) {
+      ScriptedDriver::Answer answer;
+      if (c.failingFrom > 0 && attempt >= c.failingFrom) {
+        answer.error = EDatabaseError("coupure", DatabaseFault::ConnectionLost);
+      }
+      return answer;
+    };
+    std::chrono::steady_clock::time_point now;
+    RecordingHost host;
+    host.onStatus = [&](const std::string&) { now += std::chrono::milliseconds(c.msPerRow); };
+    LoggingJournal journal(base_->log);
+    WriteBatchLimits limits;
+    limits.rows = c.batchRows;
+    limits.clock = [&now] { return now; };
+    const bool stops = c.failingFrom > 0 || c.flushFailsFrom > 0;
+    try {
+      Run(host, journal, limits);
+      EXPECT_FALSE(stops);
+    } catch (const ECorrectionStopped& e) {
+      EXPECT_TRUE(stops) << e.what();
+      EXPECT_EQ(0u, std::string(e.what()).find("La correction a été interrompue : la connexion à "
+                                               "la base de données a été perdue."))
+          << e.what();
+    }
+    EXPECT_EQ(c.log, base_->log);
+    // Progress and texts are those of a run written row by row.
+    EXPECT_EQ("Correction de l'enregistrement comptable n°1 (1/5)", host.statuses.at(1));
   }
 }
 

@@ -74,6 +74,7 @@ class Write : public PreparedStatement {
     if (parameters.size() != 8) throw EDatabaseError("8 paramètres attendus");
     const std::int64_t key = parameters[7].AsInteger();
     state_->attempts.push_back(key);
+    state_->log.push_back("update " + std::to_string(key));
     const ScriptedDriver::Answer answer =
         state_->script ? state_->script(key, static_cast<int>(state_->attempts.size()))
                        : ScriptedDriver::Answer{};
@@ -101,6 +102,13 @@ class Connection : public DriverConnection {
     if (Starts(sql, "SELECT")) return std::make_unique<Selection>(state_);
     if (Starts(sql, "UPDATE")) return std::make_unique<Write>(state_);
     throw EDatabaseError("instruction inconnue : " + sql);
+  }
+  void Flush() override {
+    state_->log.push_back("flush");
+    ++state_->flushes;
+    if (state_->flushFailsFrom > 0 && state_->flushes >= state_->flushFailsFrom) {
+      throw EDatabaseError("coupure pendant la mise sur disque", DatabaseFault::ConnectionLost);
+    }
   }
 
  private:

@@ -45,6 +45,10 @@ class ScriptedDriver : public Driver {
     Script script;                              // none: every write holds and counts 1
     std::optional<EDatabaseError> refuseCheck;  // raised by the check before the first write
     std::vector<std::int64_t> attempts;         // the key of every UPDATE run, in order
+    // What the base was asked, in order: "update <key>", "flush"; a test may add its own lines.
+    std::vector<std::string> log;
+    int flushFailsFrom = 0;  // the first flush that fails with a lost connection; 0: none
+    int flushes = 0;
   };
 
   std::shared_ptr<State> state = std::make_shared<State>();

@@ -80,6 +80,12 @@ class DriverConnection {
   // A server base keeps no files: an EDatabaseError.
   virtual std::vector<std::filesystem::path> CopyTableFiles(const std::string& table,
                                                             const std::filesystem::path& folder);
+  // A statement that writes puts its bytes in the base's files at once, where other programs see
+  // them, but on the disk only here: puts every write made through the connection since the last
+  // flush on the disk, so that a caller writing many rows pays one flush for all of them. A
+  // failure is an EDatabaseError, and those writes stay due. A server commits each statement on
+  // its own and keeps it: its drivers have nothing to do here.
+  virtual void Flush() {}
 };
 
 // Parameter names are upper case ("PATH", "SERVER NAME"); values are texts.

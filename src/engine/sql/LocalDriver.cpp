@@ -49,6 +49,8 @@ std::vector<std::filesystem::path> LocalConnection::CopyTableFiles(
   return paradox::CopyTableFiles(entry->file, folder, paradox::SystemFileSystem());
 }
 
+void LocalConnection::Flush() { catalog_->Flush(); }
+
 LocalDriver::LocalDriver() : files_(paradox::SystemFileSystem()) {}
 
 DriverParams LocalDriver::DefaultParams() const {

@@ -26,6 +26,7 @@ class LocalConnection : public DriverConnection {
   std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) override;
   std::vector<std::filesystem::path> CopyTableFiles(const std::string& table,
                                                     const std::filesystem::path& folder) override;
+  void Flush() override;
 
  private:
   std::shared_ptr<TableCatalog> catalog_;

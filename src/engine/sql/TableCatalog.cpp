@@ -96,4 +96,10 @@ Table& TableCatalog::ForWriting(Entry& entry) {
   return *entry.table;
 }
 
+void TableCatalog::Flush() {
+  for (const auto& [name, entry] : entries_) {
+    if (entry->table && entry->access == Table::Access::ReadWrite) entry->table->Flush();
+  }
+}
+
 }  // namespace patchpav::sql

@@ -40,6 +40,8 @@ class TableCatalog {
 
   const paradox::Table& ForReading(Entry& entry);
   paradox::Table& ForWriting(Entry& entry);
+  // Flushes the writes of every table opened for writing (Table::Flush).
+  void Flush();
 
  private:
   std::filesystem::path Locate(std::string_view name) const;

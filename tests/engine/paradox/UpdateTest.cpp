@@ -232,13 +232,42 @@ TEST(UpdateTest, AFailedWriteOrFlushIsAnErrorNamingTheTable) {
     }
     EXPECT_EQ(FileBytes(file), before);
   }
-  // A failed flush reports the failure (the bytes may or may not have reached the disk).
+}
+
+// An update writes at once and flushes nothing: the caller's Flush puts every write since the
+// last one on the disk with one flush, and a flush that fails leaves them due.
+TEST(UpdateTest, WritesLandAtOnceAndOneFlushCoversThemAll) {
+  TemporaryDirectory dir;
+  const auto file = dir / "CPMAIN.DB";
+  MakeTable(file);
+  const auto before = FileBytes(file);
   FailingFileSystem files(FailingFileSystem::Op::Flush);
   const auto table = Table::Open(file, Table::Access::ReadWrite, 1252, files);
-  files.FailNth(1);
-  const std::vector<Value> key = {Value::Integer(30)};
+  files.FailNth(2);  // the second flush fails
+  table->Flush();
+  EXPECT_EQ(0, files.Count()) << "nothing written, nothing to flush";
   const std::vector<Table::FieldChange> changes = {{1, Value::Float(1)}};
-  EXPECT_THROW(table->Update(*table->FindByKey(key), changes), EDatabaseError);
+  for (int id : {30, 40, 50}) {
+    table->Update(*table->FindByKey(std::vector<Value>{Value::Integer(id)}), changes);
+  }
+  EXPECT_EQ(0, files.Count());
+  // Another program reading the file sees the writes before any flush (two bytes of each
+  // record's first amount differ between 25 and 1).
+  EXPECT_EQ(6u, DifferingOffsets(before, FileBytes(file)).size());
+  table->Flush();
+  EXPECT_EQ(1, files.Count()) << "one flush for the three writes";
+  table->Flush();
+  EXPECT_EQ(1, files.Count()) << "nothing written since";
+
+  table->Update(*table->FindByKey(std::vector<Value>{Value::Integer(60)}), changes);
+  try {
+    table->Flush();
+    ADD_FAILURE() << "a failed flush was reported as done";
+  } catch (const EDatabaseError& e) {
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("CPMAIN"));
+  }
+  table->Flush();
+  EXPECT_EQ(3, files.Count()) << "the write stayed due after the failed flush";
 }
 
 }  // namespace

@@ -19,7 +19,8 @@
 //  1. chain_ lists every block of the record chain in chain order, and slots_[b] is the number of
 //     records of block b (-1 for a block outside the chain); their sum is RecordCount().
 //  2. The header and the block headers are never written; Update writes only record bytes of the
-//     fields it is given, inside one record, in one write followed by one flush.
+//     fields it is given, inside one record, in one write. unflushed_ is set from that write until
+//     a Flush succeeds: the writes are in the file, not yet known to be on the disk.
 //  3. window_ holds the bytes of blocks [windowFirst_, windowFirst_ + windowBlocks_) as they are on
 //     disk (Update patches it after a successful write).
 //  4. With keyOrder_ == ByBytes, the records' key bytes ascend along the chain, so firstKeys_
@@ -94,6 +95,7 @@ class ParadoxTable final : public Table {
 
   std::optional<RecordLocator> FindByKey(std::span<const Value> key) override;
   void Update(RecordLocator where, std::span<const FieldChange> changes) override;
+  void Flush() override;
   void CheckWritable(std::span<const int> fields) const override;
 
   void CheckChain() const override {
@@ -231,6 +233,7 @@ class ParadoxTable final : public Table {
   mutable std::vector<std::byte> lookup_;  // the block of the last look-up by key
   mutable std::uint32_t windowFirst_ = 0;
   mutable std::size_t windowBlocks_ = 0;
+  bool unflushed_ = false;  // writes made since the last successful flush
 };
 
 void ParadoxTable::Load(int defaultCodePage) {
@@ -520,8 +523,9 @@ void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> chan
                 static_cast<std::size_t>(f.size));
   }
   try {
+    // Set before the write: a write that fails half-way may still have changed the file.
+    unflushed_ = true;
     file_->WriteAt(recordOffset + lo, span);
-    file_->Flush();
   } catch (const FileError& e) {
     windowBlocks_ = 0;  // what is on disk is no longer known
     throw EDatabaseError("Écriture impossible dans la table " + name_ + " : " + e.what(),
@@ -535,6 +539,17 @@ void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> chan
     std::memcpy(inWindow, span.data(), span.size());
   }
   if constexpr (kDebugChecks) CheckUpdatedRecord(where, recordOffset, record, set);
+}
+
+void ParadoxTable::Flush() {
+  if (!unflushed_) return;
+  try {
+    file_->Flush();
+  } catch (const FileError& e) {
+    throw EDatabaseError("Écriture impossible dans la table " + name_ + " : " + e.what(),
+                         FaultOf(e));
+  }
+  unflushed_ = false;
 }
 
 void ParadoxTable::CheckInvariants() const {

@@ -141,13 +141,18 @@ class Table {
   // Writes the given fields of one record in place: only those fields' bytes change (0 is written
   // as +0.0; the null value writes a blank). Refused before anything is written, with an
   // EDatabaseError, for a key field, a field covered by a secondary index, a value that the
-  // field's type cannot hold, or a table opened ReadOnly. The bytes reach the disk before it
-  // returns: one write and one flush (fsync / FlushFileBuffers) per call.
+  // field's type cannot hold, or a table opened ReadOnly. The bytes are in the file when it
+  // returns (one write: another program that reads the file sees them), but on the disk only
+  // after the next Flush: the caller decides how many writes one flush covers.
   struct FieldChange {
     int field;
     Value value;
   };
   virtual void Update(RecordLocator where, std::span<const FieldChange> changes) = 0;
+  // Puts every write that Update has made since the last flush on the disk (fsync /
+  // FlushFileBuffers); does nothing when there is none. A failure is an EDatabaseError naming the
+  // table, and the writes stay due: the next Flush tries again.
+  virtual void Flush() = 0;
   // Refuses, as Update would and without writing, a change of these fields (0-based): a table
   // opened ReadOnly, a key field, a field covered by a secondary index (the error's fault says
   // which: DatabaseFault::IndexedField for the index).
