@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "PowerCutFiles.h"
+#include "RunTestSupport.h"
 #include "correction/BackupJournal.h"
 #include "correction/CorrectionHost.h"
 #include "correction/CorrectionRun.h"
@@ -179,15 +180,9 @@ std::map<int, Amounts7> Replay(std::map<int, Amounts7> amounts,
 class CorrectionBackupTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    // Once per program: the stopped runs' suite derives from this one, and the engine keeps the
-    // configuration it started with.
-    static const bool configured = [] {
-      const fs::path config = fs::path(::testing::TempDir()) / "pp_correction_backup.cfg";
-      fs::remove(config);
-      Engine::Instance().SetConfigPath(config);
-      return true;
-    }();
-    (void)configured;
+    // Once per program (the stopped runs' suite derives from this one, and the engine keeps the
+    // configuration it started with), in a file of the process's own.
+    patchpav::testing::UseTestEngineConfig();
     Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
     if (!EngineSession().AliasExists(kAlias)) EngineSession().AddLocalAlias(kAlias, "", "PARADOX");
   }

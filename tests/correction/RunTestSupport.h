@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -70,11 +71,15 @@ class RecordingHost : public CorrectionHost {
   void Note(std::string call) { calls.push_back(std::move(call)); }
 };
 
-// Points the engine at a configuration file of the test program's own, before anything starts it.
+// Points the engine at a configuration file of the process's own, before anything starts it.
+// CTest runs each test in a process of its own, several at once: a file shared by the program's
+// tests would let one process's aliases appear in another's engine, or its write fail.
 inline void UseTestEngineConfig() {
   static const bool done = [] {
+    std::random_device seed;
     const std::filesystem::path config =
-        std::filesystem::path(::testing::TempDir()) / "pp_correction_run.cfg";
+        std::filesystem::path(::testing::TempDir()) /
+        ("pp_correction_run_" + std::to_string(seed()) + std::to_string(seed()) + ".cfg");
     std::filesystem::remove(config);
     Engine::Instance().SetConfigPath(config);
     return true;
