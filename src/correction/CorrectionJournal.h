@@ -20,8 +20,9 @@ struct JournalRow {
 // What the correction run reports of its writes, as it reports its progress to the window: the
 // application decides where the backup and the journal go; tests record the calls. Calls come in
 // this order: BeginWrites once, just before the run's first write (never in a run that writes
-// nothing); then, for each UPDATE, WriteAhead before it is executed and WriteFailed after it if
-// it raised an error; Finish when the run ends, normally or on a failure.
+// nothing); then, for each UPDATE, WriteAhead before it is executed and WriteFailed or
+// WriteUncertain after it if it raised an error; Finish when the run ends, normally or on a
+// failure.
 class CorrectionJournal {
  public:
   virtual ~CorrectionJournal() = default;
@@ -35,8 +36,16 @@ class CorrectionJournal {
   virtual void WriteAhead(const JournalRow& row) = 0;
   // The UPDATE of this row raised an error (message): the base keeps the amounts it had.
   virtual void WriteFailed(const JournalRow& row, const std::string& message) = 0;
-  // The run is over; after a failure, the run calls it and ignores what it throws.
+  // The UPDATE of this row raised an error (message) after which the row may hold either its
+  // amounts before or those written: the link to the server broke while it ran, or the table's
+  // file failed while the record was being written. Its undo is kept.
+  virtual void WriteUncertain(const JournalRow& row, const std::string& message) = 0;
+  // The run is over; after a failure, the run calls it and ignores what it throws. A failure
+  // here concerns the record of the run only: the writes are done.
   virtual void Finish() = 0;
+  // The folder that holds the backup and the journal, as the user must find it; empty while
+  // there is none (before the first write, or a caller that keeps no record).
+  virtual std::string FolderText() const { return {}; }
 };
 
 }  // namespace patchpav

@@ -11,6 +11,7 @@
 #include "correction/RedistributeNegativeAmount.h"
 #include "correction/RowHistories.h"
 #include "correction/RowKey.h"
+#include "correction/UncertainWrite.h"
 #include "correction/WriteFailure.h"
 #include "engine/Query.h"
 #include "engine/core/DebugCheck.h"
@@ -81,6 +82,7 @@ class NoJournal final : public CorrectionJournal {
   void BeginWrites() override {}
   void WriteAhead(const JournalRow&) override {}
   void WriteFailed(const JournalRow&, const std::string&) override {}
+  void WriteUncertain(const JournalRow&, const std::string&) override {}
   void Finish() override {}
 };
 
@@ -105,15 +107,28 @@ class Run {
       host_.ShowInformation(kNothingToCorrect);
     } else {
       CheckTableWritable();
+      // On a base kept in files the check has just taken the table for writing: selected again,
+      // the amounts that the journal keeps as they were before are those no other program can
+      // change any more, as the copy of the table is.
+      select_.Close();
+      select_.Open();
       // Sweeps until the selection made afresh is empty, or holds only rows given up.
       while (Sweep() > 0) {
         select_.Close();
         select_.Open();
         if (select_.RecordCount() < 1) break;
       }
-      journal_.Finish();
+      // The corrections are made whatever becomes of the record: the user learns the outcome
+      // first, then what went wrong with the record.
+      std::string recordFailure;
+      try {
+        journal_.Finish();
+      } catch (const std::exception& e) {
+        recordFailure = e.what();
+      }
       EndSweeping();
-      host_.ShowInformation(FinalMessage());
+      host_.ShowInformation(FinalMessage() + FolderLine());
+      if (!recordFailure.empty()) host_.ShowWarning(recordFailure);
     }
     select_.Close();
     return summary_;
@@ -275,7 +290,11 @@ class Run {
       // found again by the next selection, with the amounts it had.
       update_.ExecSQL();
     } catch (const std::exception& e) {
-      journal_.WriteFailed(entry, e.what());
+      if (WriteMayHaveHappened(e)) {
+        journal_.WriteUncertain(entry, e.what());
+      } else {
+        journal_.WriteFailed(entry, e.what());
+      }
       return WriteFailed(key, e);
     }
     ++summary_.rowsWritten;
@@ -299,8 +318,15 @@ class Run {
   // negative amount, and nothing more is written.
   [[noreturn]] void Stop(StopCause cause, bool beforeFirstWrite, std::size_t rowsNotCorrected,
                          const std::string& detail) {
-    throw ECorrectionStopped(StoppedRunMessage(cause, beforeFirstWrite, rowsNotCorrected, detail),
-                             rowsNotCorrected);
+    throw ECorrectionStopped(
+        StoppedRunMessage(cause, beforeFirstWrite, rowsNotCorrected, detail) + FolderLine(),
+        rowsNotCorrected);
+  }
+
+  // Names the folder of the backup and the journal in a box that ends a run that wrote.
+  std::string FolderLine() const {
+    const std::string folder = journal_.FolderText();
+    return folder.empty() ? std::string() : "\rSauvegarde et journal : " + folder;
   }
 
   static JournalRow JournalEntry(const Row& row, std::int64_t key, const Amounts& corrected) {

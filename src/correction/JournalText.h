@@ -6,9 +6,8 @@
 
 namespace patchpav {
 
-// The texts of the run's journal (a CSV file that a spreadsheet opens in French: ';' between
-// cells, decimal comma, CRLF line ends) and of its undo script (SQL that SQL Server's tools run
-// as it stands).
+// The texts of the run's journal: a CSV file that a spreadsheet opens in French (';' between
+// cells, decimal comma, CRLF line ends). The undo script's text is in UndoScript.h.
 
 // The shortest text that reads back as exactly this double (std::to_chars), with the given
 // decimal separator: 7, -18, 0.1 or 0,1, 1.5e-07.
@@ -17,12 +16,12 @@ std::string ExactNumber(double value, char decimalSeparator);
 // The header line and the lines of one write, each ending with CRLF. A blank amount is an empty
 // cell. WrittenLine is made before the UPDATE runs; FailedLine follows it when the UPDATE raised
 // an error: the amounts stay as they were read, and the last cell is "échec : <message>".
+// UncertainLine follows it instead when the error left unknown whether the write reached the
+// base: the row holds the amounts before or those after, and the last cell is
+// "issue incertaine : <message>".
 std::string JournalHeader();
 std::string WrittenLine(const JournalRow& row);
 std::string FailedLine(const JournalRow& row, const std::string& message);
-
-// The statement that puts the row's amounts back as they were read; a blank amount becomes NULL.
-// "UPDATE CPMAIN SET MontantSS1 = 25, ..., MontantSS7 = NULL WHERE CPMain_ID = 1234;"
-std::string UndoStatement(const JournalRow& row);
+std::string UncertainLine(const JournalRow& row, const std::string& message);
 
 }  // namespace patchpav

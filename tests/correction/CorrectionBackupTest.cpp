@@ -83,6 +83,9 @@ class KillingJournal : public CorrectionJournal {
   void WriteFailed(const JournalRow& row, const std::string& message) override {
     inner_.WriteFailed(row, message);
   }
+  void WriteUncertain(const JournalRow& row, const std::string& message) override {
+    inner_.WriteUncertain(row, message);
+  }
   void Finish() override { inner_.Finish(); }
 
  private:
