@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "RunTestSupport.h"
 #include "ScriptedDriver.h"
+#include "correction/CorrectionJournal.h"
 #include "correction/CorrectionRun.h"
 #include "correction/WriteFailure.h"
 #include "engine/Database.h"
@@ -53,6 +56,14 @@ class ScriptedRunTest : public ::testing::Test {
     select_.SetDatabaseName(kAlias);
     update_.SetDatabaseName(kAlias);
     return RunCorrection(select_, update_, host);
+  }
+  CorrectionSummary Run(RecordingHost& host, CorrectionJournal& journal) {
+    database_.SetConnected(false);
+    database_.SetDatabaseName(kAlias);
+    database_.SetConnected(true);
+    select_.SetDatabaseName(kAlias);
+    update_.SetDatabaseName(kAlias);
+    return RunCorrection(select_, update_, host, journal);
   }
 
   // Runs a correction that must stop; gives the box it ends with.
@@ -131,6 +142,91 @@ TEST_F(ScriptedRunTest, AWriteThatDidNotHoldIsCaughtByTheNextSelection) {
   EXPECT_EQ((std::vector<std::int64_t>{4, 5, 6, 8, 8}), base_->attempts);  // 5 is not retried
   EXPECT_EQ((Amounts{25, -18, 0, 0, 0, 0, 0}), Stored().at(5));
   EXPECT_EQ((Amounts{0, 7, 0, 0, 0, 0, 0}), Stored().at(8));
+}
+
+// What the run tells its journal of the UPDATEs that raised an error; the folder it gives once
+// the backup is made.
+class OutcomeJournal final : public CorrectionJournal {
+ public:
+  static constexpr const char* kFolder = "C:\\Sauvegardes\\20261208-154300";
+  std::vector<std::string> outcomes;
+  std::optional<std::runtime_error> finishError;
+  bool began = false;
+
+  void BeginWrites() override { began = true; }
+  void WriteAhead(const JournalRow&) override {}
+  void WriteFailed(const JournalRow& row, const std::string&) override {
+    outcomes.push_back("échec " + std::to_string(row.key));
+  }
+  void WriteUncertain(const JournalRow& row, const std::string&) override {
+    outcomes.push_back("incertaine " + std::to_string(row.key));
+  }
+  void Finish() override {
+    if (finishError) throw *finishError;
+  }
+  std::string FolderText() const override { return began ? kFolder : ""; }
+};
+
+// A write whose error leaves unknown whether it reached the base keeps its undo; one known not
+// to have happened does not. The box that ends a run that wrote names the backup's folder.
+TEST_F(ScriptedRunTest, AWriteWhoseOutcomeIsUnknownIsJournaledAsSuch) {
+  const struct Case {
+    const char* what;
+    DatabaseFault fault;
+    bool outcomeUnknown;  // raised as a write that may have landed
+    const char* outcome;
+    bool stops;
+  } cases[] = {
+      {"connection lost during the UPDATE", DatabaseFault::ConnectionLost, false, "incertaine 2",
+       true},
+      {"file failed while the record was written", DatabaseFault::Unspecified, true, "incertaine 2",
+       false},
+      {"refused by the base", DatabaseFault::Unspecified, false, "échec 2", false},
+      {"held by another program", DatabaseFault::InUse, false, "échec 2", true},
+  };
+  const std::string folderLine =
+      std::string("\rSauvegarde et journal : ") + OutcomeJournal::kFolder;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    base_->rows = {R(1, {25, -18}), R(2, {25, -18}), R(3, {25, -18})};
+    base_->script = [&c](std::int64_t key, int) {
+      ScriptedDriver::Answer answer;
+      if (key == 2) answer.error = EDatabaseError("[08S01] erreur", c.fault);
+      answer.outcomeUnknown = c.outcomeUnknown;
+      return answer;
+    };
+    OutcomeJournal journal;
+    RecordingHost host;
+    std::string box;
+    try {
+      Run(host, journal);
+      ASSERT_EQ(1u, host.informations.size());
+      box = host.informations[0];
+    } catch (const ECorrectionStopped& e) {
+      box = e.what();
+    }
+    EXPECT_EQ(std::vector<std::string>{c.outcome}, journal.outcomes);
+    EXPECT_EQ(c.stops, host.informations.empty());
+    ASSERT_GT(box.size(), folderLine.size());
+    EXPECT_EQ(folderLine, box.substr(box.size() - folderLine.size())) << box;
+  }
+}
+
+// The corrections are made whatever becomes of the undo script: the user is told so first, then
+// what went wrong with the script.
+TEST_F(ScriptedRunTest, TheOutcomeBoxComesBeforeAFailureToWriteTheUndoScript) {
+  base_->rows = {R(1, {25, -18})};
+  OutcomeJournal journal;
+  journal.finishError.emplace("annulation.sql n'a pas pu être écrit");
+  RecordingHost host;
+  Run(host, journal);
+  const std::string outcome = std::string("information ") + kFinished +
+                              "\rSauvegarde et journal : " + OutcomeJournal::kFolder;
+  const auto at = std::find(host.calls.begin(), host.calls.end(), outcome);
+  ASSERT_NE(host.calls.end(), at);
+  ASSERT_NE(host.calls.end(), at + 1);
+  EXPECT_EQ("warning annulation.sql n'a pas pu être écrit", *(at + 1));
+  EXPECT_TRUE(host.closed);
 }
 
 TEST_F(ScriptedRunTest, RowsWithoutAKeyOfTheirOwnAreReportedOnceAndNeverWritten) {
