@@ -149,12 +149,19 @@ class Run {
   }
 
   // Closes the journal after a failure that ends the run; the journal already holds every write.
-  void FinishJournal() noexcept {
+  // Gives what went wrong in closing it (the undo script not written), empty when nothing did.
+  std::string FinishJournal() noexcept {
     try {
       journal_.Finish();
+    } catch (const std::exception& e) {
+      try {
+        return e.what();
+      } catch (...) {
+      }
     } catch (...) {
       // The original failure is what the user must see.
     }
+    return {};
   }
 
  private:
@@ -400,6 +407,12 @@ CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& 
   CorrectionSummary summary;
   try {
     summary = run.Execute();
+  } catch (const ECorrectionStopped& e) {
+    // The stop box is the last one the user sees: it also tells what became of the undo script.
+    const std::string recordFailure = run.FinishJournal();
+    run.RestoreWindow();
+    if (recordFailure.empty()) throw;
+    throw ECorrectionStopped(e.what() + std::string("\r\r") + recordFailure, e.RowsNotCorrected());
   } catch (...) {
     run.FinishJournal();
     run.RestoreWindow();

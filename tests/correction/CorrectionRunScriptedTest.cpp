@@ -67,9 +67,10 @@ class ScriptedRunTest : public ::testing::Test {
   }
 
   // Runs a correction that must stop; gives the box it ends with.
-  std::string RunStopped(RecordingHost& host, std::size_t& rowsNotCorrected) {
+  std::string RunStopped(RecordingHost& host, std::size_t& rowsNotCorrected,
+                         CorrectionJournal* journal = nullptr) {
     try {
-      Run(host);
+      journal ? Run(host, *journal) : Run(host);
       ADD_FAILURE() << "the run did not stop";
     } catch (const ECorrectionStopped& e) {
       rowsNotCorrected = e.RowsNotCorrected();
@@ -227,6 +228,23 @@ TEST_F(ScriptedRunTest, TheOutcomeBoxComesBeforeAFailureToWriteTheUndoScript) {
   ASSERT_NE(host.calls.end(), at + 1);
   EXPECT_EQ("warning annulation.sql n'a pas pu être écrit", *(at + 1));
   EXPECT_TRUE(host.closed);
+
+  // A run that stops ends with its stop box, which tells it too.
+  base_->rows = {R(1, {25, -18}), R(2, {25, -18})};
+  base_->script = [](std::int64_t key, int) {
+    ScriptedDriver::Answer answer;
+    if (key == 2) answer.error = EDatabaseError("coupure", DatabaseFault::ConnectionLost);
+    return answer;
+  };
+  OutcomeJournal stopped;
+  stopped.finishError.emplace("annulation.sql n'a pas pu être écrit");
+  RecordingHost stoppedHost;
+  std::size_t rowsNotCorrected = 0;
+  const std::string box = RunStopped(stoppedHost, rowsNotCorrected, &stopped);
+  const std::string end = std::string("\rSauvegarde et journal : ") + OutcomeJournal::kFolder +
+                          "\r\rannulation.sql n'a pas pu être écrit";
+  ASSERT_GT(box.size(), end.size());
+  EXPECT_EQ(end, box.substr(box.size() - end.size())) << box;
 }
 
 TEST_F(ScriptedRunTest, RowsWithoutAKeyOfTheirOwnAreReportedOnceAndNeverWritten) {
