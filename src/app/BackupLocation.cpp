@@ -27,6 +27,13 @@ BackupPlan CorrectionBackupPlan(TDatabase& database, bool paradoxBase) {
     };
   } else {
     plan.undoScript = true;
+    const DriverParams& params = database.OpenParams();
+    if (const auto found = params.find("SERVER NAME"); found != params.end()) {
+      plan.serverName = found->second;
+    }
+    if (const auto found = params.find("DATABASE NAME"); found != params.end()) {
+      plan.databaseName = found->second;
+    }
   }
   return plan;
 }

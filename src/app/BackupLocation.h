@@ -16,7 +16,8 @@ std::filesystem::path BackupParentFolder();
 std::string BackupFolderNameNow();
 
 // The backup of a correction run on the connection's CPMAIN: a Paradox base has the table's
-// files copied while the run holds the table; a server base gets annulation.sql.
+// files copied while the run holds the table; a server base gets annulation.sql, for the server
+// and the database that the open connection names.
 BackupPlan CorrectionBackupPlan(TDatabase& database, bool paradoxBase);
 
 }  // namespace patchpav

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "correction/JournalText.h"
+#include "correction/UndoScript.h"
 #include "engine/core/Paths.h"
 #include "engine/drivers/paradox/TableFile.h"
 
@@ -20,14 +21,6 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 std::span<const std::byte> Bytes(const std::string& text) {
   return std::as_bytes(std::span<const char>(text.data(), text.size()));
-}
-
-// Written as one piece and on the disk before it returns.
-void WriteNewFile(paradox::FileSystem& files, const std::filesystem::path& path,
-                  const std::string& text) {
-  const std::unique_ptr<paradox::TableFile> file = files.Open(path, paradox::OpenMode::Create);
-  file->WriteAt(0, Bytes(text));
-  file->Flush();
 }
 
 }  // namespace
@@ -91,7 +84,7 @@ void BackupJournal::BeginWrites() {
 void BackupJournal::WriteAhead(const JournalRow& row) {
   if (!journal_) BeginWrites();
   Append(WrittenLine(row));
-  if (plan_.undoScript) written_.push_back(row);
+  if (plan_.undoScript) written_.push_back({row});
 }
 
 void BackupJournal::WriteFailed(const JournalRow& row, const std::string& message) {
@@ -107,12 +100,29 @@ void BackupJournal::NotWritten(const JournalRow& row) {
   ForgetWrite(row.key);
 }
 
-// The row's last planned write, which may lie before other planned writes of its batch.
-void BackupJournal::ForgetWrite(std::int64_t key) {
+// The row's last planned write, which may lie before other planned writes of its batch; end()
+// when it has none.
+std::vector<UndoWrite>::iterator BackupJournal::LastWrite(std::int64_t key) {
   const auto last = std::find_if(written_.rbegin(), written_.rend(),
-                                 [key](const JournalRow& w) { return w.key == key; });
-  if (last != written_.rend()) written_.erase(std::next(last).base());
+                                 [key](const UndoWrite& w) { return w.row.key == key; });
+  return last == written_.rend() ? written_.end() : std::next(last).base();
 }
+
+void BackupJournal::ForgetWrite(std::int64_t key) {
+  const auto last = LastWrite(key);
+  if (last != written_.end()) written_.erase(last);
+}
+
+void BackupJournal::WriteUncertain(const JournalRow& row, const std::string& message) {
+  if (!journal_) return;
+  Append(UncertainLine(row, message));
+  // The write may have reached the base: its undo stays, guarded so that it accepts the row as
+  // it was read as well as written.
+  const auto last = LastWrite(row.key);
+  if (last != written_.end()) last->outcomeKnown = false;
+}
+
+std::string BackupJournal::FolderText() const { return PathToUtf8(folder_); }
 
 void BackupJournal::Finish() {
   if (finished_ || !journal_) return;
@@ -150,23 +160,26 @@ void BackupJournal::Flush() {
 }
 
 void BackupJournal::WriteUndoScript() {
-  std::string sql = "-- Annulation de la correction faite par PatchPAV (dossier " +
-                    PathToUtf8(folder_.filename()) +
-                    ").\r\n"
-                    "-- À exécuter tel quel sur la base corrigée : chaque montant reprend la "
-                    "valeur qu'il avait\r\n"
-                    "-- avant la correction, les écritures les plus récentes d'abord.\r\n"
-                    "BEGIN TRANSACTION;\r\n";
-  for (auto it = written_.rbegin(); it != written_.rend(); ++it) {
-    sql += UndoStatement(*it) + "\r\n";
-  }
-  sql += "COMMIT TRANSACTION;\r\n";
+  const std::string sql =
+      UndoScript({plan_.serverName, plan_.databaseName, PathToUtf8(folder_.filename())}, written_);
   const std::filesystem::path path = folder_ / "annulation.sql";
+  const std::filesystem::path partial = folder_ / "annulation.sql.partiel";
   try {
-    WriteNewFile(*plan_.files, path, sql);
+    {
+      const std::unique_ptr<paradox::TableFile> file =
+          plan_.files->Open(partial, paradox::OpenMode::Replace);
+      file->WriteAt(0, Bytes(sql));
+      file->Flush();
+    }
+    std::filesystem::rename(partial, path);
   } catch (const std::exception& e) {
-    throw std::runtime_error("Écriture impossible de " + PathToUtf8(path) + " : " + e.what() +
-                             ". Le journal journal.csv du même dossier garde chaque écriture.");
+    std::error_code ignored;
+    std::filesystem::remove(partial, ignored);
+    throw std::runtime_error(
+        "Le script d'annulation annulation.sql n'a pas pu être écrit dans le dossier " +
+        PathToUtf8(folder_) + " : " + e.what() +
+        ".\rLe journal journal.csv de ce dossier garde chaque écriture, avec les montants "
+        "d'avant la correction.");
   }
 }
 

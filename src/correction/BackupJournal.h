@@ -5,10 +5,11 @@
 // States: waiting (nothing on disk: a run that writes nothing leaves nothing), writing (the folder
 // holds the table's copies, if any, and journal.csv, which grows by one line per write; the lines
 // wait in memory and reach the file together, flushed, at each Flush), finished (every line on
-// the disk, journal closed; annulation.sql written for a server base). BeginWrites moves from
-// waiting to writing, Finish to finished. If the folder, the copies or the journal's first line
-// cannot be made, the folder is removed again and the journal stays waiting: the run must not
-// write.
+// the disk, journal closed; annulation.sql written for a server base, under a temporary name
+// first, so that the folder never holds half a script under the name a user runs). BeginWrites
+// moves from waiting to writing, Finish to finished. If the folder, the copies or the journal's
+// first line cannot be made, the folder is removed again and the journal stays waiting: the run
+// must not write.
 
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "correction/CorrectionJournal.h"
+#include "correction/UndoScript.h"
 
 namespace patchpav {
 
@@ -35,6 +37,10 @@ struct BackupPlan {
   std::function<void(const std::filesystem::path& folder)> copyTable;
   // Writes annulation.sql when the run ends (a server base, which cannot be copied).
   bool undoScript = false;
+  // The server and the database the connection names, for the script's header and its USE;
+  // empty when the profile names none.
+  std::string serverName;
+  std::string databaseName;
   // Where the journal and the script are written; null for the operating system's files.
   paradox::FileSystem* files = nullptr;
 };
@@ -50,14 +56,17 @@ class BackupJournal final : public CorrectionJournal {
   void WriteAhead(const JournalRow& row) override;
   void Flush() override;
   void WriteFailed(const JournalRow& row, const std::string& message) override;
+  void WriteUncertain(const JournalRow& row, const std::string& message) override;
   void NotWritten(const JournalRow& row) override;
   void Finish() override;
+  std::string FolderText() const override;
 
   // The run's folder; empty until the first write.
   const std::filesystem::path& Folder() const { return folder_; }
 
  private:
   void Append(const std::string& text);
+  std::vector<UndoWrite>::iterator LastWrite(std::int64_t key);
   void ForgetWrite(std::int64_t key);
   void WriteUndoScript();
 
@@ -65,8 +74,8 @@ class BackupJournal final : public CorrectionJournal {
   std::filesystem::path folder_;
   std::unique_ptr<paradox::TableFile> journal_;
   std::uint64_t journalBytes_ = 0;
-  std::string pending_;              // lines not yet in the file
-  std::vector<JournalRow> written_;  // for the undo script, in execution order
+  std::string pending_;             // lines not yet in the file
+  std::vector<UndoWrite> written_;  // for the undo script, in execution order
   bool finished_ = false;
 };
 

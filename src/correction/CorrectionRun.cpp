@@ -13,6 +13,7 @@
 #include "correction/RedistributeNegativeAmount.h"
 #include "correction/RowHistories.h"
 #include "correction/RowKey.h"
+#include "correction/UncertainWrite.h"
 #include "correction/WriteFailure.h"
 #include "engine/Query.h"
 #include "engine/core/DebugCheck.h"
@@ -84,6 +85,7 @@ class NoJournal final : public CorrectionJournal {
   void WriteAhead(const JournalRow&) override {}
   void Flush() override {}
   void WriteFailed(const JournalRow&, const std::string&) override {}
+  void WriteUncertain(const JournalRow&, const std::string&) override {}
   void NotWritten(const JournalRow&) override {}
   void Finish() override {}
 };
@@ -122,19 +124,35 @@ class Run {
       host_.ShowInformation(kNothingToCorrect);
     } else {
       CheckTableWritable();
+      // On a base kept in files the check has just taken the table for writing: selected again,
+      // the amounts that the journal keeps as they were before are those no other program can
+      // change any more, as the copy of the table is.
+      select_.Close();
+      select_.Open();
       // Sweeps until the selection made afresh is empty, or holds only rows given up.
       while (Sweep() > 0) {
         select_.Close();
         select_.Open();
         if (select_.RecordCount() < 1) break;
       }
-      journal_.Finish();
+      // The corrections are made whatever becomes of the record: the user learns the outcome
+      // first, then what went wrong with the record.
+      std::string recordFailure;
+      try {
+        journal_.Finish();
+      } catch (const std::exception& e) {
+        recordFailure = e.what();
+      }
       EndSweeping();
       const std::vector<std::string>& reports = histories_.Reports();
       if (reports.size() > kWarningsOneByOne) {
-        host_.ShowWarning(UncorrectedRowsMessage(histories_.RowsCorrected(), reports));
+        host_.ShowWarning(
+            UncorrectedRowsMessage(histories_.RowsCorrected(), reports, FolderLines()));
       }
-      host_.ShowInformation(FinalMessage());
+      std::string final = FinalMessage();
+      for (const std::string& line : FolderLines()) final += "\r" + line;
+      host_.ShowInformation(final);
+      if (!recordFailure.empty()) host_.ShowWarning(recordFailure);
     }
     select_.Close();
     return histories_.Summary();
@@ -175,12 +193,19 @@ class Run {
   }
 
   // Closes the journal after a failure that ends the run; the journal already holds every write.
-  void FinishJournal() noexcept {
+  // Gives what went wrong in closing it (the undo script not written), empty when nothing did.
+  std::string FinishJournal() noexcept {
     try {
       journal_.Finish();
+    } catch (const std::exception& e) {
+      try {
+        return e.what();
+      } catch (...) {
+      }
     } catch (...) {
       // The original failure is what the user must see.
     }
+    return {};
   }
 
  private:
@@ -198,8 +223,9 @@ class Run {
     Action action = Action::PassOver;
     int negatives = 0;  // negative amounts as read
     Amounts corrected{};
-    JournalRow entry;   // Write: the journal's line
-    bool done = false;  // Write: the UPDATE has run, or failed
+    JournalRow entry;      // Write: the journal's line
+    bool done = false;     // Write: the UPDATE has run, or failed
+    bool written = false;  // Write: the UPDATE ran without an error
   };
 
   // What can be known before the first write: a table that cannot be written at all is said
@@ -288,6 +314,7 @@ class Run {
   void PlanBatch(const std::vector<Row>& rows, std::size_t from) {
     batch_.clear();
     batchNext_ = 0;
+    unflushedFrom_ = 0;
     batchJournaled_ = false;
     const std::size_t end =
         from + std::min(rows.size() - from, std::max<std::size_t>(limits_.rows, 1));
@@ -312,13 +339,19 @@ class Run {
 
   // Puts the batch's writes on the disk. A flush that fails concerns the table, not a row: every
   // later batch would meet it too, so the run stops.
+  // The writes made since the last flush may or may not have reached the disk then: each keeps
+  // its undo, and its line says so.
   void FlushBatch() {
     try {
       update_.FlushWrites();
     } catch (const EDatabaseError& e) {
+      for (std::size_t i = unflushedFrom_; i < batchNext_; ++i) {
+        if (batch_[i].written) journal_.WriteUncertain(batch_[i].entry, e.what());
+      }
       Stop(TableWideCause(e).value_or(StopCause::Unwritable), false,
            {histories_.RowsCorrected(), selectionRows_ - settledRows_}, e.what());
     }
+    unflushedFrom_ = batchNext_;
     batchStart_ = Now();
   }
 
@@ -395,9 +428,14 @@ class Run {
     try {
       ExecuteUpdate();
     } catch (const std::exception& e) {
-      journal_.WriteFailed(plan.entry, e.what());
+      if (WriteMayHaveHappened(e)) {
+        journal_.WriteUncertain(plan.entry, e.what());
+      } else {
+        journal_.WriteFailed(plan.entry, e.what());
+      }
       return WriteFailed(key, e);
     }
+    plan.written = true;
     const int negativesLeft = CountNegative(plan.corrected);
     if (negativesLeft == 0) ++settledRows_;
     histories_.Written(key, plan.negatives, negativesLeft);
@@ -430,8 +468,16 @@ class Run {
   // Ends the run with one error box; nothing more is written.
   [[noreturn]] void Stop(StopCause cause, bool beforeFirstWrite, RowCounts counts,
                          const std::string& detail) {
-    throw ECorrectionStopped(StoppedRunMessage(cause, beforeFirstWrite, counts, detail),
-                             counts.corrected, counts.notCorrected);
+    throw ECorrectionStopped(
+        StoppedRunMessage(cause, beforeFirstWrite, counts, detail, FolderLines()), counts.corrected,
+        counts.notCorrected);
+  }
+
+  // Names the folder of the backup and the journal in a box that ends a run that wrote.
+  std::vector<std::string> FolderLines() const {
+    const std::string folder = journal_.FolderText();
+    if (folder.empty()) return {};
+    return {"Sauvegarde et journal : " + folder};
   }
 
   static JournalRow JournalEntry(const Row& row, std::int64_t key, const Amounts& corrected) {
@@ -480,6 +526,7 @@ class Run {
   // and when its work (or its last flush) started.
   std::vector<Plan> batch_;
   std::size_t batchNext_ = 0;
+  std::size_t unflushedFrom_ = 0;  // the first plan whose write the base has not flushed
   bool batchJournaled_ = false;
   std::chrono::steady_clock::time_point batchStart_;
   // The tally: the summary and the warnings are read from it.
@@ -508,6 +555,14 @@ CorrectionSummary RunCorrection(TQuery& select, TQuery& update, CorrectionHost& 
   CorrectionSummary summary;
   try {
     summary = run.Execute();
+  } catch (const ECorrectionStopped& e) {
+    // The stop box is the last one the user sees: it also tells what became of the undo script.
+    run.AbandonBatch();
+    const std::string recordFailure = run.FinishJournal();
+    run.RestoreWindow();
+    if (recordFailure.empty()) throw;
+    throw ECorrectionStopped(e.what() + std::string("\r\r") + recordFailure, e.RowsCorrected(),
+                             e.RowsNotCorrected());
   } catch (...) {
     run.AbandonBatch();
     run.FinishJournal();

@@ -67,16 +67,8 @@ std::string NotWrittenLine(const JournalRow& row) {
   return Line(row.key, row.before, row.before, "non écrit");
 }
 
-std::string UndoStatement(const JournalRow& row) {
-  std::string sql = "UPDATE CPMAIN SET ";
-  for (std::size_t i = 0; i < row.before.size(); ++i) {
-    if (i > 0) sql += ", ";
-    sql += "MontantSS";
-    sql += std::to_string(i + 1);
-    sql += " = ";
-    sql += row.before[i] ? ExactNumber(*row.before[i], '.') : std::string("NULL");
-  }
-  return sql + " WHERE CPMain_ID = " + std::to_string(row.key) + ';';
+std::string UncertainLine(const JournalRow& row, const std::string& message) {
+  return Line(row.key, row.before, row.after, "issue incertaine : " + message);
 }
 
 }  // namespace patchpav

@@ -6,9 +6,8 @@
 
 namespace patchpav {
 
-// The texts of the run's journal (a CSV file that a spreadsheet opens in French: ';' between
-// cells, decimal comma, CRLF line ends) and of its undo script (SQL that SQL Server's tools run
-// as it stands).
+// The texts of the run's journal: a CSV file that a spreadsheet opens in French (';' between
+// cells, decimal comma, CRLF line ends). The undo script's text is in UndoScript.h.
 
 // The shortest text that reads back as exactly this double (std::to_chars), with the given
 // decimal separator: 7, -18, 0.1 or 0,1, 1.5e-07.
@@ -18,14 +17,13 @@ std::string ExactNumber(double value, char decimalSeparator);
 // cell. WrittenLine is made before the UPDATE runs, so its last cell says the write is planned
 // ("prévu"), not that it was made. FailedLine follows it when the UPDATE raised an error, and
 // NotWrittenLine when the run stopped before the UPDATE ran: the amounts stay as they were read,
-// and the last cell is "échec : <message>" or "non écrit".
+// and the last cell is "échec : <message>" or "non écrit". UncertainLine follows it instead of
+// FailedLine when the error left unknown whether the write reached the base: the row holds the
+// amounts before or those after, and the last cell is "issue incertaine : <message>".
 std::string JournalHeader();
 std::string WrittenLine(const JournalRow& row);
 std::string FailedLine(const JournalRow& row, const std::string& message);
+std::string UncertainLine(const JournalRow& row, const std::string& message);
 std::string NotWrittenLine(const JournalRow& row);
-
-// The statement that puts the row's amounts back as they were read; a blank amount becomes NULL.
-// "UPDATE CPMAIN SET MontantSS1 = 25, ..., MontantSS7 = NULL WHERE CPMain_ID = 1234;"
-std::string UndoStatement(const JournalRow& row);
 
 }  // namespace patchpav

@@ -10,6 +10,7 @@
 
 #include "app/WizardFixture.h"
 #include "database/DatabaseSelection.h"
+#include "engine/core/Paths.h"
 #include "framework/Utf.h"
 
 namespace patchpav::testing {
@@ -52,8 +53,14 @@ TEST_F(WizardTest, RegisteredInstallationOpensInStep2AndExecuteCorrectsTheBase) 
   ASSERT_EQ(robot.Seen().size(), 1u);
   EXPECT_EQ(robot.Seen()[0].caption, "Information");
   EXPECT_EQ(robot.Seen()[0].icon, DialogIcon::Information);
+  // The box keeps its text and names the folder of the backup on a line of its own.
+  const std::vector<std::filesystem::path> folders(
+      std::filesystem::directory_iterator(BackupsPath()), {});
+  ASSERT_EQ(folders.size(), 1u);
   EXPECT_EQ(robot.Seen()[0].text,
-            "La correction de la comptabilité est terminée. Le programme va être fermé.");
+            "La correction de la comptabilité est terminée. Le programme va être fermé.\r"
+            "Sauvegarde et journal : " +
+                PathToUtf8(folders[0]));
   EXPECT_TRUE(Application().Terminated());
   EXPECT_FALSE(main.Visible());
   EXPECT_FALSE(main.DbSource.Connected());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "correction/JournalText.h"
+#include "correction/UndoScript.h"
+#include "engine/core/Paths.h"
 #include "engine/paradox/ParadoxTestSupport.h"
 #include "support/FileBytes.h"
 #include "support/TemporaryDirectory.h"
@@ -66,10 +69,9 @@ TEST(JournalTextTest, LinesOfTheJournalAndOfTheUndoScript) {
   // An error's text that holds the separator, quotes or a line break stays one cell.
   EXPECT_EQ("1234;25;-18;;0;0,1;0;0;25;-18;;0;0,1;0;0;\"échec : a;b \"\"c\"\"\r\nd\"\r\n",
             FailedLine(row, "a;b \"c\"\r\nd"));
-  EXPECT_EQ(
-      "UPDATE CPMAIN SET MontantSS1 = 25, MontantSS2 = -18, MontantSS3 = NULL, MontantSS4 = 0, "
-      "MontantSS5 = 0.1, MontantSS6 = 0, MontantSS7 = 0 WHERE CPMain_ID = 1234;",
-      UndoStatement(row));
+  // A write that may have reached the base: either amounts may be there, both are kept.
+  EXPECT_EQ("1234;25;-18;;0;0,1;0;0;7;0;0;0;0,1;0;0;issue incertaine : connexion perdue\r\n",
+            UncertainLine(row, "connexion perdue"));
 }
 
 TEST(BackupFolderTest, NameIsTheLocalTimeAndARunThatFindsItTakenAddsASuffix) {
@@ -104,6 +106,7 @@ class BackupJournalTest : public ::testing::Test {
   const JournalRow first_{7, {-18, 30, -5, 0, 0, 0, std::nullopt}, {0, 12, -5, 0, 0, 0, 0}};
   const JournalRow second_{7, {0, 12, -5, 0, 0, 0, 0}, {0, 7, 0, 0, 0, 0, 0}};
   const JournalRow failed_{9, {10, -18, 5, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0}};
+  const JournalRow uncertain_{11, {10, -18, 5, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0}};
 };
 
 // The undo script puts rows back newest first, so that a row written in two sweeps ends in its
@@ -129,26 +132,64 @@ TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
   EXPECT_EQ(batch, FileBytes(folder / "journal.csv"));
   journal.WriteFailed(failed_, "refusé");
   // The next batch: stopped after its journal flush, before its first UPDATE.
-  const JournalRow unwritten{11, {-18, 30, 0, 0, 0, 0, 0}, {0, 12, 0, 0, 0, 0, 0}};
+  const JournalRow unwritten{12, {-18, 30, 0, 0, 0, 0, 0}, {0, 12, 0, 0, 0, 0, 0}};
   journal.WriteAhead(second_);
+  journal.WriteAhead(uncertain_);
   journal.WriteAhead(unwritten);
   journal.Flush();
+  journal.WriteUncertain(uncertain_, "connexion perdue");
   journal.NotWritten(unwritten);
   EXPECT_FALSE(fs::exists(folder / "annulation.sql"));
   EXPECT_EQ(2, files.Count());
+  EXPECT_EQ(PathToUtf8(folder), journal.FolderText());
   journal.Finish();
   EXPECT_EQ(4, files.Count()) << "Finish puts the last lines on the disk, then the script";
-  EXPECT_EQ(batch + FailedLine(failed_, "refusé") + WrittenLine(second_) + WrittenLine(unwritten) +
+  EXPECT_EQ(batch + FailedLine(failed_, "refusé") + WrittenLine(second_) + WrittenLine(uncertain_) +
+                WrittenLine(unwritten) + UncertainLine(uncertain_, "connexion perdue") +
                 NotWrittenLine(unwritten),
             FileBytes(folder / "journal.csv"));
 
   const std::string sql = FileBytes(folder / "annulation.sql");
-  const std::string body = "BEGIN TRANSACTION;\r\n" + UndoStatement(second_) + "\r\n" +
-                           UndoStatement(first_) + "\r\nCOMMIT TRANSACTION;\r\n";
+  const std::string body = "BEGIN TRANSACTION;\r\n" + UndoStatement({uncertain_, false}) + "\r\n" +
+                           UndoStatement({second_}) + "\r\n" + UndoStatement({first_}) +
+                           "\r\nCOMMIT TRANSACTION;\r\n";
   ASSERT_GE(sql.size(), body.size());
   EXPECT_EQ(body, sql.substr(sql.size() - body.size()));
   EXPECT_EQ(std::string::npos, sql.find("CPMain_ID = 9"));
-  EXPECT_EQ(std::string::npos, sql.find("CPMain_ID = 11"));
+  EXPECT_EQ(std::string::npos, sql.find("CPMain_ID = 12"));
+  EXPECT_EQ((std::vector<std::string>{"annulation.sql", "journal.csv"}), [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }());
+}
+
+// A script that cannot be written leaves no file under its name (a user could run half of it),
+// and the failure names the folder where the journal is.
+TEST_F(BackupJournalTest, AnUndoScriptThatCannotBeWrittenLeavesNoScript) {
+  for (const FailingFileSystem::Op op :
+       {FailingFileSystem::Op::Write, FailingFileSystem::Op::Flush}) {
+    fs::remove_all(parent_);
+    FailingFileSystem files(op);
+    BackupJournal journal(Plan(true, &files));
+    journal.BeginWrites();
+    journal.WriteAhead(first_);
+    journal.Flush();
+    files.FailNth(1);
+    try {
+      journal.Finish();
+      ADD_FAILURE() << "the script was reported written";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string::npos, std::string(e.what()).find(PathToUtf8(journal.Folder())))
+          << e.what();
+    }
+    EXPECT_FALSE(fs::exists(journal.Folder() / "annulation.sql"));
+    EXPECT_FALSE(fs::exists(journal.Folder() / "annulation.sql.partiel"));
+    EXPECT_TRUE(fs::exists(journal.Folder() / "journal.csv"));
+  }
 }
 
 // Whatever stops the backup, the run is told before its first write, and no half-made folder is

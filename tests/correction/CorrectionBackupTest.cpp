@@ -29,6 +29,7 @@
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/paradox/ParadoxTestSupport.h"
 #include "engine/sql/LocalDriver.h"
 #include "support/FieldBuilders.h"
@@ -66,6 +67,7 @@ class QuietHost : public testing::SilentHost {
   std::string stopAt;              // a status line ending with this stops the run
   bool killAtInformation = false;  // the final box kills the process
   bool enabled = true;
+  std::vector<std::string> informations;
 
   void EnableMainWindow(bool on) override { enabled = on; }
   void SetProgressStatus(const std::string& text) override {
@@ -73,8 +75,9 @@ class QuietHost : public testing::SilentHost {
     if (stop == Stop::Kill) KillThisProcess();
     throw std::runtime_error("fenêtre détruite");
   }
-  void ShowInformation(const std::string&) override {
+  void ShowInformation(const std::string& text) override {
     if (killAtInformation) KillThisProcess();
+    informations.push_back(text);
   }
 };
 
@@ -200,6 +203,7 @@ class CorrectionBackupTest : public ::testing::Test {
   }
   void TearDown() override {
     database_.SetConnected(false);
+    Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
     std::error_code ignored;
     fs::remove_all(root_, ignored);
   }
@@ -318,19 +322,38 @@ const std::vector<std::pair<int, Amounts7>> kRows = {
 
 TEST_F(CorrectionBackupTest, ARunLeavesTheTablesFilesAsTheyWereAndAJournalOfItsWrites) {
   MakeCpMain(kRows);
-  const auto before = BaseFiles();
-  ASSERT_EQ((std::set<std::string>{"CPMAIN.DB", "CPMAIN.MB", "CPMAIN.PX"}), [&] {
-    std::set<std::string> names;
-    for (const auto& [name, bytes] : before) names.insert(name);
-    return names;
-  }());
+  // Every file of the table goes into the backup, whatever its letter case: a secondary index on
+  // the key (which the run may write under) and its own index, validity checks, a table view.
+  // The files of another table stay out.
+  {
+    paradox::TableSchema index;
+    index.fields = {testing::Field("CPMain_ID", FieldType::Long, 4),
+                    testing::Field("Hint", FieldType::Short, 2)};
+    paradox::Table::Create(base_ / "CPMAIN.X01", index, {});
+    std::string bytes = FileBytes(base_ / "CPMAIN.X01");
+    bytes[0x15] = 1;
+    testing::WriteFileBytes(base_ / "CPMAIN.X01", bytes);
+  }
+  testing::WriteFileBytes(base_ / "CPMAIN.Y01", std::string(2048, 'y'));
+  testing::WriteFileBytes(base_ / "CPMAIN.VAL", std::string(300, 'v'));
+  testing::WriteFileBytes(base_ / "cpmain.tv", "vue");
+  testing::WriteFileBytes(base_ / "CPMAIN2.DB", "autre table");
+  testing::WriteFileBytes(base_ / "VERSION.DB", "autre table");
+  auto before = BaseFiles();
+  before.erase("CPMAIN2.DB");
+  before.erase("VERSION.DB");
   QuietHost host;
   BackupJournal journal(Plan());
   const CorrectionSummary summary = Run(host, journal);
   EXPECT_EQ(6, summary.rowsWritten);
   EXPECT_TRUE(heldWhileCopied_);
+  EXPECT_EQ(std::vector<std::string>{"La correction de la comptabilité est terminée. Le programme "
+                                     "va être fermé.\rSauvegarde et journal : " +
+                                     PathToUtf8(Folder())},
+            host.informations);
 
-  EXPECT_EQ((std::set<std::string>{"CPMAIN.DB", "CPMAIN.MB", "CPMAIN.PX", "journal.csv"}),
+  EXPECT_EQ((std::set<std::string>{"CPMAIN.DB", "CPMAIN.MB", "CPMAIN.PX", "CPMAIN.VAL",
+                                   "CPMAIN.X01", "CPMAIN.Y01", "cpmain.tv", "journal.csv"}),
             FolderFiles());
   for (const auto& [name, bytes] : before) {
     EXPECT_EQ(bytes, FileBytes(Folder() / name)) << name;
@@ -371,6 +394,26 @@ TEST_F(CorrectionBackupTest, AFailedWriteHasASecondLineAndTheRowKeepsItsAmounts)
   const auto now = TableAmounts(base_ / "CPMAIN.DB");
   const auto replayed = Replay(TableAmounts(Folder() / "CPMAIN.DB"), lines);
   for (const auto& [key, amounts] : now) EXPECT_TRUE(SameAmounts(amounts, replayed.at(key)));
+}
+
+// The table's file fails while a record is written: the record may hold either amounts, and the
+// journal says so rather than that the row kept its amounts.
+TEST_F(CorrectionBackupTest, AWriteWhoseOutcomeIsUnknownIsJournaledAsUncertain) {
+  MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}}, {5, {0, 20, -0.5, 0, 0, 0, 0}}});
+  paradox::testing::FailingFileSystem files(paradox::testing::FailingFileSystem::Op::Write);
+  files.FailNth(2);
+  Engine::Instance().RegisterDriver(std::make_shared<sql::LocalDriver>(files));
+  QuietHost host;
+  BackupJournal journal(Plan());
+  Run(host, journal);
+  ASSERT_EQ(1u, host.warnings.size());
+  const std::vector<JournalLine> lines = ReadJournal(Folder() / "journal.csv");
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ(5, lines[2].key);
+  EXPECT_TRUE(SameAmounts(lines[1].before, lines[2].before));
+  EXPECT_TRUE(SameAmounts(lines[1].after, lines[2].after));
+  EXPECT_TRUE(lines[2].outcome.starts_with("issue incertaine : ")) << lines[2].outcome;
+  EXPECT_NE(std::string::npos, lines[2].outcome.find("disque plein (simulé)")) << lines[2].outcome;
 }
 
 TEST_F(CorrectionBackupTest, ARunThatWritesNothingCreatesNothing) {

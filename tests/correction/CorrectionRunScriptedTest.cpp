@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -57,7 +59,7 @@ class ScriptedRunTest : public ::testing::Test {
     return RunCorrection(select_, update_, host);
   }
   CorrectionSummary Run(RecordingHost& host, CorrectionJournal& journal,
-                        const WriteBatchLimits& limits) {
+                        const WriteBatchLimits& limits = {}) {
     database_.SetConnected(false);
     database_.SetDatabaseName(kAlias);
     database_.SetConnected(true);
@@ -67,9 +69,10 @@ class ScriptedRunTest : public ::testing::Test {
   }
 
   // Runs a correction that must stop; gives the box it ends with.
-  std::string RunStopped(RecordingHost& host, std::size_t& rowsNotCorrected) {
+  std::string RunStopped(RecordingHost& host, std::size_t& rowsNotCorrected,
+                         CorrectionJournal* journal = nullptr) {
     try {
-      Run(host);
+      journal ? Run(host, *journal) : Run(host);
       ADD_FAILURE() << "the run did not stop";
     } catch (const ECorrectionStopped& e) {
       rowsNotCorrected = e.RowsNotCorrected();
@@ -142,6 +145,116 @@ TEST_F(ScriptedRunTest, AWriteThatDidNotHoldIsCaughtByTheNextSelection) {
   EXPECT_EQ((std::vector<std::int64_t>{4, 5, 6, 8, 8}), base_->attempts);  // 5 is not retried
   EXPECT_EQ((Amounts{25, -18, 0, 0, 0, 0, 0}), Stored().at(5));
   EXPECT_EQ((Amounts{0, 7, 0, 0, 0, 0, 0}), Stored().at(8));
+}
+
+// What the run tells its journal of the UPDATEs that raised an error; the folder it gives once
+// the backup is made.
+class OutcomeJournal final : public CorrectionJournal {
+ public:
+  static constexpr const char* kFolder = "C:\\Sauvegardes\\20261208-154300";
+  std::vector<std::string> outcomes;
+  std::optional<std::runtime_error> finishError;
+  bool began = false;
+
+  void BeginWrites() override { began = true; }
+  void WriteAhead(const JournalRow&) override {}
+  void Flush() override {}
+  void WriteFailed(const JournalRow& row, const std::string&) override {
+    outcomes.push_back("échec " + std::to_string(row.key));
+  }
+  void NotWritten(const JournalRow& row) override {
+    outcomes.push_back("non écrit " + std::to_string(row.key));
+  }
+  void WriteUncertain(const JournalRow& row, const std::string&) override {
+    outcomes.push_back("incertaine " + std::to_string(row.key));
+  }
+  void Finish() override {
+    if (finishError) throw *finishError;
+  }
+  std::string FolderText() const override { return began ? kFolder : ""; }
+};
+
+// A write whose error leaves unknown whether it reached the base keeps its undo; one known not
+// to have happened does not. The box that ends a run that wrote names the backup's folder.
+TEST_F(ScriptedRunTest, AWriteWhoseOutcomeIsUnknownIsJournaledAsSuch) {
+  const struct Case {
+    const char* what;
+    DatabaseFault fault;
+    bool outcomeUnknown;  // raised as a write that may have landed
+    const char* outcome;
+    bool stops;
+  } cases[] = {
+      {"connection lost during the UPDATE", DatabaseFault::ConnectionLost, false, "incertaine 2",
+       true},
+      {"file failed while the record was written", DatabaseFault::Unspecified, true, "incertaine 2",
+       false},
+      {"refused by the base", DatabaseFault::Unspecified, false, "échec 2", false},
+      {"held by another program", DatabaseFault::InUse, false, "échec 2", true},
+  };
+  const std::string folderLine =
+      std::string("\rSauvegarde et journal : ") + OutcomeJournal::kFolder;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    base_->rows = {R(1, {25, -18}), R(2, {25, -18}), R(3, {25, -18})};
+    base_->script = [&c](std::int64_t key, int) {
+      ScriptedDriver::Answer answer;
+      if (key == 2) answer.error = EDatabaseError("[08S01] erreur", c.fault);
+      answer.outcomeUnknown = c.outcomeUnknown;
+      return answer;
+    };
+    OutcomeJournal journal;
+    RecordingHost host;
+    std::string box;
+    try {
+      Run(host, journal);
+      ASSERT_EQ(1u, host.informations.size());
+      box = host.informations[0];
+    } catch (const ECorrectionStopped& e) {
+      box = e.what();
+    }
+    // A run that stops records the write of its batch that it did not make.
+    std::vector<std::string> outcomes{c.outcome};
+    if (c.stops) outcomes.push_back("non écrit 3");
+    EXPECT_EQ(outcomes, journal.outcomes);
+    EXPECT_EQ(c.stops, host.informations.empty());
+    EXPECT_NE(std::string::npos, box.find(folderLine)) << box;
+  }
+}
+
+// The corrections are made whatever becomes of the undo script: the user is told so first, then
+// what went wrong with the script.
+TEST_F(ScriptedRunTest, TheOutcomeBoxComesBeforeAFailureToWriteTheUndoScript) {
+  base_->rows = {R(1, {25, -18})};
+  OutcomeJournal journal;
+  journal.finishError.emplace("annulation.sql n'a pas pu être écrit");
+  RecordingHost host;
+  Run(host, journal);
+  const std::string outcome = std::string("information ") + kFinished +
+                              "\rSauvegarde et journal : " + OutcomeJournal::kFolder;
+  const auto at = std::find(host.calls.begin(), host.calls.end(), outcome);
+  ASSERT_NE(host.calls.end(), at);
+  ASSERT_NE(host.calls.end(), at + 1);
+  EXPECT_EQ("warning annulation.sql n'a pas pu être écrit", *(at + 1));
+  EXPECT_TRUE(host.closed);
+
+  // A run that stops ends with its stop box, which tells it too.
+  base_->rows = {R(1, {25, -18}), R(2, {25, -18})};
+  base_->script = [](std::int64_t key, int) {
+    ScriptedDriver::Answer answer;
+    if (key == 2) answer.error = EDatabaseError("coupure", DatabaseFault::ConnectionLost);
+    return answer;
+  };
+  OutcomeJournal stopped;
+  stopped.finishError.emplace("annulation.sql n'a pas pu être écrit");
+  RecordingHost stoppedHost;
+  std::size_t rowsNotCorrected = 0;
+  const std::string box = RunStopped(stoppedHost, rowsNotCorrected, &stopped);
+  EXPECT_NE(std::string::npos,
+            box.find(std::string("\rSauvegarde et journal : ") + OutcomeJournal::kFolder))
+      << box;
+  const std::string end = "\r\rannulation.sql n'a pas pu être écrit";
+  ASSERT_GT(box.size(), end.size());
+  EXPECT_EQ(end, box.substr(box.size() - end.size())) << box;
 }
 
 TEST_F(ScriptedRunTest, RowsWithoutAKeyOfTheirOwnAreReportedOnceAndNeverWritten) {
@@ -420,6 +533,9 @@ class LoggingJournal : public CorrectionJournal {
   void WriteAhead(const JournalRow& row) override { Note("ahead", row); }
   void Flush() override { log_.push_back("journal flush"); }
   void WriteFailed(const JournalRow& row, const std::string&) override { Note("failed", row); }
+  void WriteUncertain(const JournalRow& row, const std::string&) override {
+    Note("uncertain", row);
+  }
   void NotWritten(const JournalRow& row) override { Note("not written", row); }
   void Finish() override { log_.push_back("finish"); }
 
@@ -463,14 +579,15 @@ TEST_F(ScriptedRunTest, RowsAreWrittenInBatchesBetweenTheJournalsFlushAndTheBase
        2,
        0,
        {"begin", "ahead 1", "ahead 2", "ahead 3", "journal flush", "update 1", "update 2",
-        "failed 2", "not written 3", "flush", "finish"}},
+        "uncertain 2", "not written 3", "flush", "finish"}},
       {"the base's flush fails",
        2,
        0,
        0,
        2,
        {"begin", "ahead 1", "ahead 2", "journal flush", "update 1", "update 2", "flush", "ahead 3",
-        "ahead 4", "journal flush", "update 3", "update 4", "flush", "flush", "finish"}},
+        "ahead 4", "journal flush", "update 3", "update 4", "flush", "uncertain 3", "uncertain 4",
+        "flush", "finish"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RunTestSupport.h"
@@ -55,8 +57,13 @@ class GuardedFiles final : public paradox::FileSystem {
   paradox::FileError::Kind writeFailure = paradox::FileError::Kind::InUse;
   int writes = 0;
   std::optional<paradox::FileError::Kind> failReads;
+  // What another program does just before the run takes a table for writing.
+  std::function<void()> beforeTakingForWriting;
 
   std::unique_ptr<paradox::TableFile> Open(const fs::path& path, paradox::OpenMode mode) override {
+    if (mode == paradox::OpenMode::ReadWrite && beforeTakingForWriting) {
+      std::exchange(beforeTakingForWriting, nullptr)();
+    }
     if (refuseWriting && mode != paradox::OpenMode::Read) {
       throw paradox::FileError(*refuseWriting, "Ouverture impossible de " + path.string());
     }
@@ -403,6 +410,21 @@ TEST_F(CorrectionRunTest, ATableThatCannotBeWrittenIsSaidOnceBeforeAnyRowIsTouch
     EXPECT_EQ(CorrectionHost::Cursor::Default, host.cursor);
     EXPECT_FALSE(host.closed);
   }
+}
+
+// Another program changes a row after the run has selected it but before the run holds the table:
+// the run corrects the row as it is once nobody else can write it, so that change is not lost
+// (and the amounts the journal keeps as before are those the backup's copy holds).
+TEST_F(CorrectionRunTest, AChangeMadeBeforeTheTableIsHeldIsNotLost) {
+  MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}}, {2, {40, -18, 0, 0, 0, 0, 0}}});
+  files_.beforeTakingForWriting = [this] { OverwriteAmount(25, 31.5); };
+  UseGuardedFiles();
+  RecordingHost host;
+  Run(host);
+  EXPECT_TRUE(host.warnings.empty());
+  const auto amounts = Amounts();
+  EXPECT_EQ((std::vector<double>{13.5, 0, 0, 0, 0, 0, 0}), amounts.at(1));
+  EXPECT_EQ((std::vector<double>{22, 0, 0, 0, 0, 0, 0}), amounts.at(2));
 }
 
 TEST_F(CorrectionRunTest, AFileThatStopsTakingWritesOrReadsStopsTheRunAtOnce) {

@@ -78,6 +78,9 @@ class Write : public PreparedStatement {
     const ScriptedDriver::Answer answer =
         state_->script ? state_->script(key, static_cast<int>(state_->attempts.size()))
                        : ScriptedDriver::Answer{};
+    if (answer.error && answer.outcomeUnknown) {
+      throw EUncertainWrite(answer.error->what(), answer.error->Fault());
+    }
     if (answer.error) throw *answer.error;
     if (answer.holds) {
       for (ScriptedDriver::Row& row : state_->rows) {

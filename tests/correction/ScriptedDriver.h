@@ -36,6 +36,7 @@ class ScriptedDriver : public Driver {
     bool holds = true;                    // the rows take the amounts written
     std::int64_t count = 1;               // the count the driver reports
     std::optional<EDatabaseError> error;  // raised instead; nothing is written
+    bool outcomeUnknown = false;          // the error is raised as a write that may have landed
   };
   // Given the key written and the number of the UPDATE in the run (from 1).
   using Script = std::function<Answer(std::int64_t key, int attempt)>;

@@ -30,6 +30,13 @@ class EDatabaseError : public std::runtime_error {
   DatabaseFault fault_;
 };
 
+// A write that failed while its bytes were being written or flushed: the record may hold the old
+// values, the new ones, or (for a torn write) a mix; what the file holds is not known.
+class EUncertainWrite : public EDatabaseError {
+ public:
+  using EDatabaseError::EDatabaseError;
+};
+
 // A value that cannot be converted to the type it is read as, for example a text read as an
 // integer: "'abc' n'est pas une valeur entière correcte".
 class EConvertError : public std::runtime_error {

@@ -528,8 +528,8 @@ void ParadoxTable::Update(RecordLocator where, std::span<const FieldChange> chan
     file_->WriteAt(recordOffset + lo, span);
   } catch (const FileError& e) {
     windowBlocks_ = 0;  // what is on disk is no longer known
-    throw EDatabaseError("Écriture impossible dans la table " + name_ + " : " + e.what(),
-                         FaultOf(e));
+    throw EUncertainWrite("Écriture impossible dans la table " + name_ + " : " + e.what(),
+                          FaultOf(e));
   }
   if (windowBlocks_ != 0 && where.block >= windowFirst_ &&
       where.block < windowFirst_ + windowBlocks_) {

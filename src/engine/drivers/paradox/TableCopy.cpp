@@ -43,17 +43,22 @@ void CopyOne(const std::filesystem::path& from, const std::filesystem::path& to,
 std::vector<std::filesystem::path> CopyTableFiles(const std::filesystem::path& dataFile,
                                                   const std::filesystem::path& folder,
                                                   FileSystem& files) {
+  // Every file named after the table belongs to it: its primary index, memo file, validity
+  // checks, secondary indexes (.Xnn/.Ynn, .XGn/.YGn) and whatever else the base keeps beside it.
+  // Put back without them, the indexes would describe another table than the .DB they sit by.
   std::vector<std::filesystem::path> sources{dataFile};
   const std::filesystem::path directory =
       dataFile.has_parent_path() ? dataFile.parent_path() : std::filesystem::path(".");
   const std::string stem = PathToUtf8(dataFile.stem());
+  const std::string dataName = PathToUtf8(dataFile.filename());
   std::error_code error;
   for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
        it.increment(error)) {
     const std::filesystem::path& candidate = it->path();
-    const std::string extension = PathToUtf8(candidate.extension());
+    std::error_code kindError;
+    if (!it->is_regular_file(kindError)) continue;
     if (EqualsIgnoreCase(PathToUtf8(candidate.stem()), stem) &&
-        (EqualsIgnoreCase(extension, ".PX") || EqualsIgnoreCase(extension, ".MB"))) {
+        !EqualsIgnoreCase(PathToUtf8(candidate.filename()), dataName)) {
       sources.push_back(candidate);
     }
   }
@@ -61,6 +66,8 @@ std::vector<std::filesystem::path> CopyTableFiles(const std::filesystem::path& d
     throw EDatabaseError("Impossible de lire le répertoire " + PathToUtf8(directory) + " : " +
                          error.message());
   }
+  // The .DB first, then the others in name order, whatever order the directory lists them in.
+  std::sort(sources.begin() + 1, sources.end());
   std::vector<std::filesystem::path> copied;
   for (const std::filesystem::path& source : sources) {
     CopyOne(source, folder / source.filename(), files);
