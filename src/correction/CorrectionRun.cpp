@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "correction/BatchSizer.h"
 #include "correction/CorrectionHost.h"
 #include "correction/CorrectionJournal.h"
 #include "correction/RedistributeNegativeAmount.h"
@@ -90,12 +91,17 @@ class NoJournal final : public CorrectionJournal {
   void Finish() override {}
 };
 
-// Batches. A sweep's rows are handled in batches of at most limits_.rows rows. Planning a batch
+// Batches. A sweep's rows are handled in batches of at most sizer_.Rows() rows. Planning a batch
 // decides what each of its rows gets (Decide) and gives the journal the line of every write it
 // will make, then flushes the journal; the rows are then handled one by one, each with its status
 // line and gauge step, and the base is flushed once the batch is done, or earlier when its work has
 // taken limits_.work (the rows left keep their lines, already on the disk, and go on as the next
-// batch). Invariants:
+// batch). The size starts at limits_.rows; the time of a batch's flushes and of its work, on the
+// run's clock, tells the sizer whether the next batch should be larger (a slow disk: a flush costs
+// milliseconds while a row's work costs microseconds) or back towards the first size. The time
+// limit holds whatever the size, so the base is flushed at least that often and the dialog stays
+// live; a killed run can leave at most one batch of planned lines (limits_.maxRows) whose writes
+// did not happen. Invariants:
 //  1. No UPDATE runs before the journal's Flush of its batch has returned (batchJournaled_).
 //  2. A row's plan depends only on the row and on what earlier sweeps did to it (a key appears
 //     once in a sweep), so deciding a batch ahead decides what deciding row by row would.
@@ -106,7 +112,12 @@ class Run {
  public:
   Run(TQuery& select, TQuery& update, CorrectionHost& host, CorrectionJournal& journal,
       const WriteBatchLimits& limits)
-      : select_(select), update_(update), host_(host), journal_(journal), limits_(limits) {}
+      : select_(select),
+        update_(update),
+        host_(host),
+        journal_(journal),
+        limits_(limits),
+        sizer_(limits.rows, limits.maxRows) {}
 
   CorrectionSummary Execute() {
     host_.EnableMainWindow(false);
@@ -290,6 +301,7 @@ class Run {
       CorrectRow(row, batch_[batchNext_++]);
       if (batchNext_ == batch_.size()) {
         FlushBatch();
+        sizer_.BatchDone(batch_.size(), batchFlushing_, batchWork_);
         batch_.clear();
         batchNext_ = 0;
       } else if (Now() - batchStart_ >= limits_.work) {
@@ -316,8 +328,10 @@ class Run {
     batchNext_ = 0;
     unflushedFrom_ = 0;
     batchJournaled_ = false;
-    const std::size_t end =
-        from + std::min(rows.size() - from, std::max<std::size_t>(limits_.rows, 1));
+    batchFlushing_ = {};
+    batchWork_ = {};
+    batchStart_ = Now();  // deciding the rows and writing their lines is the batch's work too
+    const std::size_t end = from + std::min(rows.size() - from, sizer_.Rows());
     bool writes = false;
     for (std::size_t i = from; i < end; ++i) {
       batch_.push_back(Decide(rows[i]));
@@ -327,14 +341,18 @@ class Run {
       if (!writing_) {
         journal_.BeginWrites();
         writing_ = true;
+        batchStart_ = Now();  // the backup is no batch's work
       }
       batchJournaled_ = true;
       for (const Plan& plan : batch_) {
         if (plan.action == Action::Write) journal_.WriteAhead(plan.entry);
       }
+      const auto flushStart = Now();
+      batchWork_ += flushStart - batchStart_;
       journal_.Flush();
+      batchStart_ = Now();
+      batchFlushing_ += batchStart_ - flushStart;
     }
-    batchStart_ = Now();
   }
 
   // Puts the batch's writes on the disk. A flush that fails concerns the table, not a row: every
@@ -342,6 +360,8 @@ class Run {
   // The writes made since the last flush may or may not have reached the disk then: each keeps
   // its undo, and its line says so.
   void FlushBatch() {
+    const auto flushStart = Now();
+    batchWork_ += flushStart - batchStart_;
     try {
       update_.FlushWrites();
     } catch (const EDatabaseError& e) {
@@ -353,6 +373,7 @@ class Run {
     }
     unflushedFrom_ = batchNext_;
     batchStart_ = Now();
+    batchFlushing_ += batchStart_ - flushStart;
   }
 
   void CheckInvariants() const {
@@ -529,6 +550,10 @@ class Run {
   std::size_t unflushedFrom_ = 0;  // the first plan whose write the base has not flushed
   bool batchJournaled_ = false;
   std::chrono::steady_clock::time_point batchStart_;
+  // The open batch's time on the run's clock: in its flushes, and in its work between them.
+  BatchSizer::Duration batchFlushing_{};
+  BatchSizer::Duration batchWork_{};
+  BatchSizer sizer_;
   // The tally: the summary and the warnings are read from it.
   RowHistories histories_;
   std::size_t selectionRows_ = 0;  // rows of the current selection

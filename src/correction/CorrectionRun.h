@@ -29,12 +29,17 @@ struct CorrectionSummary {
 // How many rows one pair of flushes covers. The rows of a sweep are written in batches: the
 // journal lines of a batch's writes are flushed together before its first UPDATE, and the base's
 // writes together after its last one, so a disk whose flush is slow (a workstation's hard disk, a
-// network share) costs two flushes per batch instead of two per row. A batch closes after `rows`
-// rows or `work` of time, whichever comes first, so that a run cut short has little in flight.
+// network share) costs two flushes per batch instead of two per row. A batch plans `rows` rows;
+// where its two flushes cost more than half its work (a slow disk), the next plans twice as many,
+// up to `maxRows`, and back towards `rows` once they are cheap (BatchSizer). Whatever its size, the
+// base is flushed after `work` of time, so that the progress stays live and a run cut short has
+// little in flight.
 struct WriteBatchLimits {
   std::size_t rows = 256;
+  std::size_t maxRows = 16 * 256;
   std::chrono::steady_clock::duration work = std::chrono::milliseconds(250);
-  // The clock that measures the work; empty: std::chrono::steady_clock. Tests give their own.
+  // The clock that measures the work and the flushes; empty: std::chrono::steady_clock. Tests
+  // give their own.
   std::function<std::chrono::steady_clock::time_point()> clock;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -531,13 +532,17 @@ class LoggingJournal : public CorrectionJournal {
   explicit LoggingJournal(std::vector<std::string>& log) : log_(log) {}
   void BeginWrites() override { log_.push_back("begin"); }
   void WriteAhead(const JournalRow& row) override { Note("ahead", row); }
-  void Flush() override { log_.push_back("journal flush"); }
+  void Flush() override {
+    log_.push_back("journal flush");
+    if (onFlush) onFlush();
+  }
   void WriteFailed(const JournalRow& row, const std::string&) override { Note("failed", row); }
   void WriteUncertain(const JournalRow& row, const std::string&) override {
     Note("uncertain", row);
   }
   void NotWritten(const JournalRow& row) override { Note("not written", row); }
   void Finish() override { log_.push_back("finish"); }
+  std::function<void()> onFlush;
 
  private:
   void Note(const char* what, const JournalRow& row) {
@@ -548,18 +553,21 @@ class LoggingJournal : public CorrectionJournal {
 
 // A batch's journal lines are flushed before its first UPDATE and the base once after its last;
 // a batch closes at its row count or when its work has taken the time allowed; a run that stops
-// records the writes of its batch that it did not make and flushes those it made.
+// records the writes of its batch that it did not make and flushes those it made. Where a batch's
+// flushes took more than half its work, the next batch plans more rows.
 TEST_F(ScriptedRunTest, RowsAreWrittenInBatchesBetweenTheJournalsFlushAndTheBases) {
   struct Case {
     const char* what;
     std::size_t batchRows;
     int msPerRow;        // the work of each row, on the run's clock
+    int msPerFlush;      // each flush, the journal's and the base's, on the run's clock
     int failingFrom;     // the first UPDATE that meets a lost connection; 0: none
     int flushFailsFrom;  // the first flush of the base that fails; 0: none
     std::vector<std::string> log;
   } cases[] = {
       {"two rows a batch",
        2,
+       0,
        0,
        0,
        0,
@@ -571,10 +579,12 @@ TEST_F(ScriptedRunTest, RowsAreWrittenInBatchesBetweenTheJournalsFlushAndTheBase
        100,
        0,
        0,
+       0,
        {"begin", "ahead 1", "ahead 2", "ahead 3", "ahead 4", "ahead 5", "journal flush", "update 1",
         "update 2", "update 3", "flush", "update 4", "update 5", "flush", "finish"}},
       {"the connection lost in the middle of a batch",
        3,
+       0,
        0,
        2,
        0,
@@ -584,10 +594,32 @@ TEST_F(ScriptedRunTest, RowsAreWrittenInBatchesBetweenTheJournalsFlushAndTheBase
        2,
        0,
        0,
+       0,
        2,
        {"begin", "ahead 1", "ahead 2", "journal flush", "update 1", "update 2", "flush", "ahead 3",
         "ahead 4", "journal flush", "update 3", "update 4", "flush", "uncertain 3", "uncertain 4",
         "flush", "finish"}},
+      // 20 ms of flushes for 1 ms of work: the next batch takes the four rows left (it would
+      // take up to 64).
+      {"slow flushes grow the batch",
+       1,
+       1,
+       10,
+       0,
+       0,
+       {"begin", "ahead 1", "journal flush", "update 1", "flush", "ahead 2", "ahead 3", "ahead 4",
+        "ahead 5", "journal flush", "update 2", "update 3", "update 4", "update 5", "flush",
+        "finish"}},
+      // 4 ms of flushes for 10 ms of work: no more than half, the batches keep their size.
+      {"flushes worth less than half the work",
+       2,
+       5,
+       2,
+       0,
+       0,
+       {"begin", "ahead 1", "ahead 2", "journal flush", "update 1", "update 2", "flush", "ahead 3",
+        "ahead 4", "journal flush", "update 3", "update 4", "flush", "ahead 5", "journal flush",
+        "update 5", "flush", "finish"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -607,7 +639,10 @@ TEST_F(ScriptedRunTest, RowsAreWrittenInBatchesBetweenTheJournalsFlushAndTheBase
     std::chrono::steady_clock::time_point now;
     RecordingHost host;
     host.onStatus = [&](const std::string&) { now += std::chrono::milliseconds(c.msPerRow); };
+    const auto flushTakesItsTime = [&] { now += std::chrono::milliseconds(c.msPerFlush); };
+    base_->onFlush = flushTakesItsTime;
     LoggingJournal journal(base_->log);
+    journal.onFlush = flushTakesItsTime;
     WriteBatchLimits limits;
     limits.rows = c.batchRows;
     limits.clock = [&now] { return now; };

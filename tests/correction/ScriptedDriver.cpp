@@ -109,6 +109,7 @@ class Connection : public DriverConnection {
   void Flush() override {
     state_->log.push_back("flush");
     ++state_->flushes;
+    if (state_->onFlush) state_->onFlush();
     if (state_->flushFailsFrom > 0 && state_->flushes >= state_->flushFailsFrom) {
       throw EDatabaseError("coupure pendant la mise sur disque", DatabaseFault::ConnectionLost);
     }

@@ -50,6 +50,7 @@ class ScriptedDriver : public Driver {
     std::vector<std::string> log;
     int flushFailsFrom = 0;  // the first flush that fails with a lost connection; 0: none
     int flushes = 0;
+    std::function<void()> onFlush;  // called by each flush, before it fails or not
   };
 
   std::shared_ptr<State> state = std::make_shared<State>();
