@@ -71,7 +71,9 @@ std::filesystem::path RenameRunFolder(const std::filesystem::path& partial,
       if (!error) return folder;
       // A virus scanner or the indexer may still hold a file it saw being written: Windows
       // refuses the rename for that short while.
-      if (error != std::errc::permission_denied || attempt == kRenameAttempts) break;
+      const bool held =
+          error == std::errc::permission_denied || error == std::errc::device_or_resource_busy;
+      if (!held || attempt == kRenameAttempts) break;
       std::this_thread::sleep_for(kRenameRetryDelay);
     }
     if (!std::filesystem::exists(folder)) {
