@@ -6,6 +6,7 @@
 #include "app/FMain.h"
 #include "app/LoginPrompt.h"
 #include "engine/Engine.h"
+#include "engine/core/EngineIdle.h"
 #include "engine/sql/LocalDriver.h"
 #include "framework/Application.h"
 #include "ui/FProgress.h"
@@ -25,6 +26,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     Engine::Instance().RegisterDriver(std::make_shared<OdbcDriver>());
 #endif
     InstallLoginPrompt();
+    // The backup's copy of a large table and the scans of the run take seconds: the windows go
+    // on answering meanwhile.
+    ScopedIdleCallback idle([] { Application().ProcessMessagesDuringWork(); });
     Application().SetTitle(kApplicationTitle);
     Application().CreateForm(Main);
     Application().CreateForm(ProgressDlg);

@@ -1,12 +1,14 @@
 #include "correction/BackupJournal.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <iterator>
 #include <span>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "correction/JournalText.h"
 #include "correction/UndoScript.h"
@@ -18,6 +20,8 @@ namespace {
 
 constexpr int kMaxSameSecondRuns = 999;
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr int kRenameAttempts = 10;
+constexpr std::chrono::milliseconds kRenameRetryDelay{100};
 
 std::span<const std::byte> Bytes(const std::string& text) {
   return std::as_bytes(std::span<const char>(text.data(), text.size()));
@@ -53,27 +57,72 @@ std::filesystem::path CreateRunFolder(const std::filesystem::path& parent,
                            " : trop de dossiers de ce nom");
 }
 
+std::filesystem::path RenameRunFolder(const std::filesystem::path& partial,
+                                      const std::filesystem::path& parent,
+                                      const std::string& name) {
+  for (int n = 1; n <= kMaxSameSecondRuns; ++n) {
+    const std::filesystem::path folder = parent / (n == 1 ? name : name + '-' + std::to_string(n));
+    std::error_code error;
+    // Another run of the same second may hold the name; a directory is never renamed over it
+    // (POSIX would replace an empty one).
+    if (std::filesystem::exists(folder, error) || error) continue;
+    for (int attempt = 1;; ++attempt) {
+      std::filesystem::rename(partial, folder, error);
+      if (!error) return folder;
+      // A virus scanner or the indexer may still hold a file it saw being written: Windows
+      // refuses the rename for that short while.
+      const bool held =
+          error == std::errc::permission_denied || error == std::errc::device_or_resource_busy;
+      if (!held || attempt == kRenameAttempts) break;
+      std::this_thread::sleep_for(kRenameRetryDelay);
+    }
+    if (!std::filesystem::exists(folder)) {
+      throw std::runtime_error("Impossible de renommer le dossier " + PathToUtf8(partial) + " en " +
+                               PathToUtf8(folder) + " : " + error.message());
+    }
+  }
+  throw std::runtime_error("Impossible de renommer le dossier " + PathToUtf8(partial) +
+                           " : trop de dossiers du nom " + name);
+}
+
 BackupJournal::BackupJournal(BackupPlan plan) : plan_(std::move(plan)) {
   if (!plan_.files) plan_.files = &paradox::SystemFileSystem();
 }
 
 BackupJournal::~BackupJournal() = default;
 
+// The folder is made under a name of its own and takes its run's name only once the copies and
+// the journal's first line are on the disk, so a run killed while it copies a large table leaves a
+// folder that says it is unfinished, never one that passes for a backup. A folder whose files
+// are open cannot be renamed on Windows, so the journal is closed across the rename.
 void BackupJournal::BeginWrites() {
   if (!folder_.empty()) return;
+  const std::filesystem::path parent = plan_.parentFolder();
+  const std::string name = plan_.folderName();
+  std::filesystem::path partial;
   std::filesystem::path folder;
   try {
-    folder = CreateRunFolder(plan_.parentFolder(), plan_.folderName());
-    if (plan_.copyTable) plan_.copyTable(folder);
-    journal_ = plan_.files->Open(folder / "journal.csv", paradox::OpenMode::Create);
+    partial = CreateRunFolder(parent, name + kUnfinishedSuffix);
+    if (plan_.copyTable) plan_.copyTable(partial);
+    const std::string header = kByteOrderMark + JournalHeader();
+    {
+      const std::unique_ptr<paradox::TableFile> first =
+          plan_.files->Open(partial / "journal.csv", paradox::OpenMode::Create);
+      first->WriteAt(0, Bytes(header));
+      first->Flush();
+    }
+    folder = RenameRunFolder(partial, parent, name);
+    partial.clear();
+    journal_ = plan_.files->Open(folder / "journal.csv", paradox::OpenMode::ReadWrite);
+    journalBytes_ = header.size();
     folder_ = folder;
-    Append(kByteOrderMark + JournalHeader());
-    Flush();
   } catch (const std::exception& e) {
     // A half-made backup must not pass for one: the folder goes, and nothing is written.
     journal_.reset();
     folder_.clear();
+    journalBytes_ = 0;
     std::error_code ignored;
+    if (!partial.empty()) std::filesystem::remove_all(partial, ignored);
     if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
     throw std::runtime_error(std::string("La sauvegarde de la table CPMAIN a échoué, aucun "
                                          "enregistrement n'a été modifié : ") +

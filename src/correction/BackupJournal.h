@@ -9,7 +9,8 @@
 // first, so that the folder never holds half a script under the name a user runs). BeginWrites
 // moves from waiting to writing, Finish to finished. If the folder, the copies or the journal's
 // first line cannot be made, the folder is removed again and the journal stays waiting: the run
-// must not write.
+// must not write. Until its copies and the journal's first line are on the disk, the folder is
+// named NAME.partiel: killed before, a run leaves no folder under a backup's name.
 
 #include <cstdint>
 #include <filesystem>
@@ -79,11 +80,19 @@ class BackupJournal final : public CorrectionJournal {
   bool finished_ = false;
 };
 
+// Ends the name of a run's folder while its backup is being made.
+inline constexpr char kUnfinishedSuffix[] = ".partiel";
+
 // "AAAAMMJJ-HHMMSS": 20261208-154300.
 std::string BackupFolderName(int year, int month, int day, int hour, int minute, int second);
 
 // Creates parent (and its missing parents), then parent/name, or name-2, name-3... when that
 // exists; gives the folder created. A failure is a std::runtime_error naming the folder.
 std::filesystem::path CreateRunFolder(const std::filesystem::path& parent, const std::string& name);
+
+// Gives the folder partial (in parent) the name name, or name-2, name-3... when that is taken;
+// gives the folder renamed. A failure is a std::runtime_error naming the folders.
+std::filesystem::path RenameRunFolder(const std::filesystem::path& partial,
+                                      const std::filesystem::path& parent, const std::string& name);
 
 }  // namespace patchpav

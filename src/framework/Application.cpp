@@ -191,6 +191,32 @@ void TApplication::ProcessMessages() {
   }
 }
 
+namespace {
+
+// The window's own close box and Alt+F4 reach us as these, as do the taskbar's "Close window".
+bool IsUserRequest(const MSG& message) {
+  const UINT m = message.message;
+  return (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) ||
+         (m >= WM_NCMOUSEMOVE && m <= WM_NCXBUTTONDBLCLK) || m == WM_CLOSE ||
+         (m == WM_SYSCOMMAND && (message.wParam & 0xFFF0) == SC_CLOSE);
+}
+
+}  // namespace
+
+void TApplication::ProcessMessagesDuringWork() {
+  if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) return;
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      terminated_ = true;
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (IsUserRequest(message)) continue;
+    DispatchMessageW(&message);
+  }
+}
+
 bool TApplication::HandleMessage() {
   if (terminated_) return false;
   MSG message;

@@ -58,6 +58,10 @@ class TApplication : public TComponent {
   void Run();
   // Dispatches the messages that are waiting now, then returns.
   void ProcessMessages();
+  // The same in the middle of a piece of work that must not be entered again (a table being
+  // copied or scanned): the windows paint and answer Windows, but the user's keys, clicks and
+  // requests to close are dropped, since any of them could start other work or end this one.
+  void ProcessMessagesDuringWork();
   // Waits for one message and dispatches it; false when the application is to end.
   bool HandleMessage();
   void Terminate();

@@ -320,8 +320,13 @@ TEST_F(WizardTest, CloseRequestsDuringARunAreRefusedAndItsFinalBoxIsShown) {
 
   ASSERT_EQ(robot.Seen().size(), 1u) << "the final box was lost";
   EXPECT_EQ(robot.Seen()[0].caption, "Information");
-  EXPECT_EQ(robot.Seen()[0].text.substr(0, robot.Seen()[0].text.find('\r')),
-            "La correction de la comptabilité est terminée. Le programme va être fermé.");
+  const std::vector<std::filesystem::path> folders(
+      std::filesystem::directory_iterator(BackupsPath()), {});
+  ASSERT_EQ(folders.size(), 1u);
+  EXPECT_EQ(robot.Seen()[0].text,
+            "La correction de la comptabilité est terminée. Le programme va être fermé.\r"
+            "Sauvegarde et journal : " +
+                PathToUtf8(folders[0]));
   EXPECT_TRUE(Application().Terminated());
   EXPECT_FALSE(main.Visible());
   std::vector<AmountRow> rows = ReadAmounts(BasePath());

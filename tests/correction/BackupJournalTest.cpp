@@ -7,7 +7,10 @@
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -118,7 +121,7 @@ TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
   journal.BeginWrites();
   const fs::path folder = parent_ / "20261208-154300";
   ASSERT_EQ(folder, journal.Folder());
-  EXPECT_EQ(std::vector<fs::path>{folder}, copiedInto_);
+  EXPECT_EQ(std::vector<fs::path>{parent_ / "20261208-154300.partiel"}, copiedInto_);
   const std::string header = "\xEF\xBB\xBF" + JournalHeader();
   EXPECT_EQ(header, FileBytes(folder / "journal.csv"));
   files.FailNth(0);  // counts the flushes from here on
@@ -233,7 +236,100 @@ TEST_F(BackupJournalTest, ABackupThatCannotBeMadeLeavesNoFolderAndSaysWhy) {
     }
     EXPECT_TRUE(journal.Folder().empty());
     EXPECT_FALSE(fs::exists(parent_ / "20261208-154300"));
+    EXPECT_FALSE(fs::exists(parent_ / "20261208-154300.partiel"));
     fs::remove(parent_);
+  }
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(PathToUtf8(entry.path().filename()));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Calls back before every write and flush, where a run could be killed.
+class WatchedFileSystem final : public paradox::FileSystem {
+ public:
+  explicit WatchedFileSystem(std::function<void()> step) : step_(std::move(step)) {}
+  std::unique_ptr<paradox::TableFile> Open(const fs::path& path, paradox::OpenMode mode) override {
+    return std::make_unique<File>(paradox::SystemFileSystem().Open(path, mode), step_);
+  }
+
+ private:
+  class File final : public paradox::TableFile {
+   public:
+    File(std::unique_ptr<paradox::TableFile> inner, std::function<void()>& step)
+        : inner_(std::move(inner)), step_(step) {}
+    void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
+      inner_->ReadAt(offset, bytes);
+    }
+    void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
+      step_();
+      inner_->WriteAt(offset, bytes);
+    }
+    void Flush() override {
+      step_();
+      inner_->Flush();
+    }
+    std::uint64_t Size() override { return inner_->Size(); }
+
+   private:
+    std::unique_ptr<paradox::TableFile> inner_;
+    std::function<void()>& step_;
+  };
+  std::function<void()> step_;
+};
+
+// A run killed while it copies a large table, or before the journal's first line is on the disk,
+// leaves no folder under a backup's name; the folder takes its name once it is complete, also
+// beside an earlier run's folder of the same second.
+TEST_F(BackupJournalTest, ARunKilledWhileItsBackupIsMadeLeavesNoFolderUnderABackupsName) {
+  const struct {
+    const char* name;
+    std::vector<std::string> before;
+    std::string folder;
+  } cases[] = {
+      {"first run", {}, "20261208-154300"},
+      {"second run of the second", {"20261208-154300"}, "20261208-154300-2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(parent_);
+    for (const std::string& name : c.before) fs::create_directories(parent_ / name);
+    // What a kill would leave, at each point where the run can be killed.
+    std::vector<std::vector<std::string>> left;
+    WatchedFileSystem files([&] { left.push_back(Names(parent_)); });
+    BackupPlan plan = Plan(false, &files);
+    plan.copyTable = [&](const fs::path& folder) {
+      std::ofstream(folder / "CPMAIN.DB", std::ios::binary) << "table";
+      left.push_back(Names(parent_));
+    };
+    BackupJournal journal(std::move(plan));
+    journal.BeginWrites();
+    ASSERT_GE(left.size(), 3u) << "the copy, the journal's first line and its flush";
+    for (const auto& names : left) {
+      std::vector<std::string> unfinished = c.before;
+      unfinished.push_back("20261208-154300.partiel");
+      std::sort(unfinished.begin(), unfinished.end());
+      EXPECT_EQ(unfinished, names);
+    }
+    const fs::path folder = parent_ / c.folder;
+    EXPECT_EQ(folder, journal.Folder());
+    std::vector<std::string> after = c.before;
+    after.push_back(c.folder);
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, Names(parent_));
+    EXPECT_EQ((std::vector<std::string>{"CPMAIN.DB", "journal.csv"}), Names(folder));
+    // The journal goes on where its first line ends, in the renamed folder.
+    journal.WriteAhead(first_);
+    journal.Flush();
+    journal.Finish();
+    EXPECT_EQ("\xEF\xBB\xBF" + JournalHeader() + WrittenLine(first_),
+              FileBytes(folder / "journal.csv"));
   }
 }
 

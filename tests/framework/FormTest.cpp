@@ -158,5 +158,61 @@ TEST_F(FormTest, ProcessMessagesRunsWhatIsPendingAndKeepsAQuitRequest) {
   EXPECT_FALSE(Application().HandleMessage());
 }
 
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// While the engine copies or scans, the windows go on being served, but no click, key or close
+// request reaches them: it could start another engine call inside the one under way, or close the
+// base it reads. Those are taken off the queue all the same (Windows judges a window by whether
+// its messages are read), and a quit request is kept for the loop that owns the end.
+TEST_F(FormTest, ProcessMessagesDuringWorkServesTheWindowsButDropsTheUsersRequests) {
+  TForm& form = Application().CreateComponent<TForm>(TFormParams{});
+  TPanel& panel = form.CreateComponent<TPanel>(&form);
+  int clicks = 0;
+  panel.OnClick = [&] { ++clicks; };
+  form.Show();
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = CountingProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"PatchPAVCountingWindow";
+  RegisterClassW(&windowClass);
+  HWND counting = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(nullptr, counting);
+  int served = 0;
+  SetWindowLongPtrW(counting, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&served));
+
+  const struct {
+    UINT message;
+    WPARAM wParam;
+  } dropped[] = {
+      {WM_LBUTTONDOWN, 0}, {WM_LBUTTONUP, 0},         {WM_KEYDOWN, VK_RETURN},
+      {WM_CHAR, L'x'},     {WM_SYSKEYDOWN, VK_F4},    {WM_NCLBUTTONDOWN, HTCLOSE},
+      {WM_CLOSE, 0},       {WM_SYSCOMMAND, SC_CLOSE},
+  };
+  for (const auto& d : dropped) {
+    PostMessageW(panel.Handle(), d.message, d.wParam, 0);
+    PostMessageW(form.Handle(), d.message, d.wParam, 0);
+  }
+  PostMessageW(counting, WM_APP, 0, 0);
+  Application().ProcessMessagesDuringWork();
+  EXPECT_EQ(1, served);
+  EXPECT_EQ(0, clicks);
+  EXPECT_TRUE(form.Visible());
+  EXPECT_FALSE(Application().Terminated());
+  MSG left;
+  EXPECT_FALSE(PeekMessageW(&left, nullptr, 0, 0, PM_NOREMOVE)) << left.message;
+
+  PostQuitMessage(0);
+  PostMessageW(counting, WM_APP, 0, 0);
+  Application().ProcessMessagesDuringWork();
+  EXPECT_TRUE(Application().Terminated());
+  EXPECT_FALSE(Application().HandleMessage());
+  DestroyWindow(counting);
+  UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+}
+
 }  // namespace
 }  // namespace patchpav

@@ -11,6 +11,7 @@
 
 #include "OdbcTestServers.h"
 #include "correction/RedistributeNegativeAmount.h"
+#include "engine/core/EngineIdle.h"
 #include "engine/core/Errors.h"
 
 namespace patchpav::testing {
@@ -264,6 +265,19 @@ TEST_P(OdbcServerTest, ParametersKeepTheirKindAcrossRuns) {
   EXPECT_EQ(update->Execute(std::vector<Value>{Value::Float(1), Value::Integer(2)}), 2);
   EXPECT_EQ(update->Execute(std::vector<Value>{Value::Float(1), Value::Integer(99)}), 0);
   EXPECT_THROW(update->Execute(std::vector<Value>{Value::Float(1)}), EDatabaseError);
+}
+
+// A large table from a server takes seconds to fetch: the application's window is answered
+// between its rows, not only once they are all in.
+TEST_P(OdbcServerTest, TheIdleCallbackRunsWhileRowsAreFetched) {
+  RunStatement(*connection_, "CREATE TABLE T (K integer)");
+  const auto insert = connection_->Prepare("INSERT INTO T (K) VALUES (:k)");
+  constexpr int kRows = 40;
+  for (int k = 0; k < kRows; ++k) insert->Execute(std::vector<Value>{Value::Integer(k)});
+  int calls = 0;
+  ScopedIdleCallback idle([&] { ++calls; }, std::chrono::milliseconds(0));
+  EXPECT_EQ(connection_->Prepare("SELECT K FROM T")->Open({}).rows.size(), std::size_t{kRows});
+  EXPECT_GE(calls, kRows);
 }
 
 TEST_P(OdbcServerTest, FaultsAreDatabaseErrorsWithTheDriversText) {

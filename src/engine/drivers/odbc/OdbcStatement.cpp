@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/core/EngineIdle.h"
 #include "engine/core/Errors.h"
 #include "engine/drivers/odbc/StatementText.h"
 #include "engine/drivers/odbc/WideText.h"
@@ -173,6 +174,8 @@ ResultSet OdbcStatement::FetchAll() {
     const SQLRETURN fetched = Odbc().Fetch(statement_.Get());
     if (fetched == SQL_NO_DATA) break;
     statement_.Check(fetched, "Lecture des lignes impossible");
+    // A large table from a server takes seconds to come: the application's window keeps answering.
+    EngineIdle();
     std::vector<Value>& row = result.rows.emplace_back();
     row.reserve(kinds.size());
     for (SQLUSMALLINT column = 1; column <= columnCount; ++column) {

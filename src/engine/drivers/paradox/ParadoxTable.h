@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/EngineIdle.h"
 #include "engine/core/Value.h"
 
 namespace patchpav::paradox {
@@ -119,11 +120,15 @@ class Table {
   // records packed back to back (RecordSize() bytes each). The fast path for scans. The records
   // pointer is valid until the next visit; a failing read is an EDatabaseError naming the table.
   // On the first pass, a damaged chain is an EDatabaseError raised once the damage is reached:
-  // the blocks before it may have been visited.
+  // the blocks before it may have been visited. Between blocks the application's idle callback
+  // may run (EngineIdle): a large table takes seconds.
   template <typename Visit>
   void ForEachBlock(Visit&& visit) const {
     BlockView b;
-    for (std::size_t i = 0; NextBlock(i, b); ++i) visit(b.records, b.count, b.first);
+    for (std::size_t i = 0; NextBlock(i, b); ++i) {
+      visit(b.records, b.count, b.first);
+      EngineIdle();
+    }
   }
   // Checks the whole block chain now, if no pass has done it yet (see Open).
   virtual void CheckChain() const = 0;

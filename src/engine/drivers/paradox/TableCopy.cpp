@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "engine/core/AsciiCase.h"
+#include "engine/core/EngineIdle.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
 #include "engine/drivers/paradox/TableFile.h"
@@ -31,6 +32,8 @@ void CopyOne(const std::filesystem::path& from, const std::filesystem::path& to,
       source->ReadAt(done, chunk);
       copy->WriteAt(done, chunk);
       done += n;
+      // A large table from a share takes seconds: the application's window keeps answering.
+      EngineIdle();
     }
     copy->Flush();
   } catch (const FileError& e) {
