@@ -26,16 +26,9 @@
 #include <string>
 
 #include "DemoProbe.h"
+#include "framework/Utf.h"
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
-  narrow.resize(static_cast<size_t>(length > 0 ? length - 1 : 0));
-  return narrow;
-}
 
 std::wstring TextOf(HWND hwnd) {
   wchar_t buffer[1024] = {};
@@ -126,7 +119,7 @@ int MeasureFit(HWND window) {
       probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, kProbeHook)))
             : nullptr;
   if (!hook) {
-    std::fprintf(stderr, "DemoDriver: cannot load %s\n", Narrow(probePath).c_str());
+    std::fprintf(stderr, "DemoDriver: cannot load %s\n", patchpav::WideToUtf8(probePath).c_str());
     return 2;
   }
   HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -166,7 +159,7 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"text") {
-    std::printf("%s\n", Narrow(TextOf(GetDlgItem(window, 0xFFFF))).c_str());
+    std::printf("%s\n", patchpav::WideToUtf8(TextOf(GetDlgItem(window, 0xFFFF))).c_str());
     return 0;
   }
   if (command == L"click" && argc == 4) {
@@ -179,7 +172,7 @@ int wmain(int argc, wchar_t** argv) {
     HWND entry = window;
     while (entry && !OnTaskbar(entry)) entry = GetWindow(entry, GW_OWNER);
     if (!entry) return 1;
-    std::printf("%s\n", Narrow(TextOf(entry)).c_str());
+    std::printf("%s\n", patchpav::WideToUtf8(TextOf(entry)).c_str());
     return 0;
   }
   if (command == L"fits") return MeasureFit(window);

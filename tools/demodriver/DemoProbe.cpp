@@ -13,16 +13,9 @@
 #include <string>
 
 #include "DemoProbe.h"
+#include "framework/Utf.h"
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
-  narrow.resize(static_cast<size_t>(length > 0 ? length - 1 : 0));
-  return narrow;
-}
 
 std::wstring TextOf(HWND hwnd) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
@@ -91,7 +84,7 @@ void MeasureMultiLineEdit(HWND edit, Report& report) {
   LRESULT position = SendMessageW(edit, EM_POSFROMCHAR, lastTextStart, 0);
   const long bottom = static_cast<short>(HIWORD(position)) + metrics.tmHeight;
   report.Add(bottom <= client.bottom,
-             "box's last line with text \"" + Narrow(text.substr(lastTextStart, 40)) +
+             "box's last line with text \"" + patchpav::WideToUtf8(text.substr(lastTextStart, 40)) +
                  "...\": ends at " + Pixels(bottom) + ", the box at " + Pixels(client.bottom));
 }
 
@@ -107,7 +100,7 @@ void MeasureCaption(HWND hwnd, Report& report) {
   }
   RECT client;
   GetClientRect(hwnd, &client);
-  report.Add(needed.right <= client.right, "\"" + Narrow(text) + "\": needs " +
+  report.Add(needed.right <= client.right, "\"" + patchpav::WideToUtf8(text) + "\": needs " +
                                                Pixels(needed.right) + ", its window is " +
                                                Pixels(client.right) + " wide");
 }
