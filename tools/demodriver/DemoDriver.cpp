@@ -13,6 +13,11 @@
 //                                   multi-line box on one line and in sight, every caption as
 //                                   narrow as its window; prints one line per text, "ok ..." or
 //                                   "cut ...", and exits 4 when a text is cut
+//   DemoDriver fits TITLE TEXT      the same for a text the window will show later: TEXT is
+//                                   measured in place of the caption of each of its windows of
+//                                   our own classes that has one, shown or hidden (the progress
+//                                   dialog before the run, with the widest status line it will
+//                                   show)
 //   DemoDriver time TITLE BUTTON BOX
 //                                   presses the button as click does, then waits until a message
 //                                   box titled BOX is visible and prints the milliseconds between
@@ -23,6 +28,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "DemoProbe.h"
@@ -109,7 +115,7 @@ int TimeUntilBox(HWND button, const wchar_t* boxTitle) {
 
 // Hooks the window's thread with the probe, which measures the window when it receives
 // kMeasureMessage and leaves its report in shared memory.
-int MeasureFit(HWND window) {
+int MeasureFit(HWND window, const std::wstring& candidate) {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring probePath(path, length);
@@ -125,13 +131,19 @@ int MeasureFit(HWND window) {
   HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       static_cast<DWORD>(kReportSize), kReportName);
   auto* report =
-      mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : nullptr;
+      mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+  // The text to measure travels in the report's memory, which the probe's report replaces.
+  const std::string text8 = patchpav::WideToUtf8(candidate);
+  if (report && text8.size() < kReportSize) {
+    std::memcpy(report, text8.c_str(), text8.size() + 1);
+  }
   HHOOK installed = report ? SetWindowsHookExW(WH_CALLWNDPROC, hook, probe,
                                                GetWindowThreadProcessId(window, nullptr))
                            : nullptr;
   int status = 2;
   DWORD_PTR ignored = 0;
-  if (installed && SendMessageTimeoutW(window, RegisterWindowMessageW(kMeasureMessage), 0, 0,
+  const WPARAM mode = candidate.empty() ? kMeasureCaptions : kMeasureGivenText;
+  if (installed && SendMessageTimeoutW(window, RegisterWindowMessageW(kMeasureMessage), mode, 0,
                                        SMTO_ABORTIFHUNG, 30000, &ignored)) {
     std::string text(report);
     std::printf("%s", text.c_str());
@@ -149,7 +161,9 @@ int MeasureFit(HWND window) {
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring command = argc > 2 ? argv[1] : L"";
-  HWND window = argc > 2 ? TopLevel(argv[2]) : nullptr;
+  // A text measured ahead is measured in a window that may not be shown yet.
+  const bool ahead = command == L"fits" && argc == 4;
+  HWND window = argc > 2 ? (ahead ? FindWindowW(nullptr, argv[2]) : TopLevel(argv[2])) : nullptr;
   if (!window) return 1;
   if (command == L"rect") {
     RECT rect;
@@ -175,14 +189,15 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%s\n", patchpav::WideToUtf8(TextOf(entry)).c_str());
     return 0;
   }
-  if (command == L"fits") return MeasureFit(window);
+  if (command == L"fits") return MeasureFit(window, ahead ? argv[3] : L"");
   if (command == L"time" && argc == 5) {
     HWND button = EnabledButton(window, argv[3]);
     if (!button) return 1;
     return TimeUntilBox(button, argv[4]);
   }
-  std::fprintf(stderr,
-               "usage: DemoDriver rect|text|taskbar|fits TITLE | click TITLE BUTTON | "
-               "time TITLE BUTTON BOX\n");
+  std::fprintf(
+      stderr,
+      "usage: DemoDriver rect|text|taskbar|fits TITLE | fits TITLE TEXT | click TITLE BUTTON | "
+      "time TITLE BUTTON BOX\n");
   return 2;
 }

@@ -90,9 +90,10 @@ void MeasureMultiLineEdit(HWND edit, Report& report) {
 
 // A window of PatchPAV's own classes draws its caption in one line per line break: each must be
 // as narrow as the window.
-void MeasureCaption(HWND hwnd, Report& report) {
+void MeasureCaption(HWND hwnd, Report& report, const std::wstring* given) {
   std::wstring text = TextOf(hwnd);
   if (text.empty()) return;
+  if (given) text = *given;
   RECT needed{};
   {
     WindowFontDc dc(hwnd);
@@ -105,16 +106,35 @@ void MeasureCaption(HWND hwnd, Report& report) {
                                                Pixels(client.right) + " wide");
 }
 
+struct Measure {
+  Report report;
+  const std::wstring* given = nullptr;  // measured in place of each caption, shown or not
+};
+
 BOOL CALLBACK MeasureChild(HWND hwnd, LPARAM data) {
-  auto& report = *reinterpret_cast<Report*>(data);
-  if (!IsWindowVisible(hwnd)) return TRUE;
+  auto& measure = *reinterpret_cast<Measure*>(data);
+  if (!measure.given && !IsWindowVisible(hwnd)) return TRUE;
   const std::wstring name = ClassOf(hwnd);
   if (lstrcmpiW(name.c_str(), L"Edit") == 0) {
-    if (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) MeasureMultiLineEdit(hwnd, report);
+    if (!measure.given && (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE)) {
+      MeasureMultiLineEdit(hwnd, measure.report);
+    }
   } else if (name.rfind(L"PatchPAV", 0) == 0) {
-    MeasureCaption(hwnd, report);
+    MeasureCaption(hwnd, measure.report, measure.given);
   }
   return TRUE;
+}
+
+std::wstring GivenText() {
+  std::wstring text;
+  HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, kReportName);
+  if (!mapping) return text;
+  if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kReportSize)) {
+    text = patchpav::Utf8ToWide(static_cast<const char*>(view));
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(mapping);
+  return text;
 }
 
 void WriteReport(const std::string& text) {
@@ -136,9 +156,11 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
   if (code == HC_ACTION) {
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (call->message == RegisterWindowMessageW(kMeasureMessage)) {
-      Report report;
-      EnumChildWindows(call->hwnd, &MeasureChild, reinterpret_cast<LPARAM>(&report));
-      WriteReport(report.text);
+      Measure measure;
+      const std::wstring given = call->wParam == kMeasureGivenText ? GivenText() : L"";
+      if (call->wParam == kMeasureGivenText) measure.given = &given;
+      EnumChildWindows(call->hwnd, &MeasureChild, reinterpret_cast<LPARAM>(&measure));
+      WriteReport(measure.report.text);
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
