@@ -29,7 +29,7 @@
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
-#include "engine/drivers/paradox/TableFile.h"
+#include "engine/core/TableFile.h"
 #include "engine/sql/LocalDriver.h"
 #include "framework/GaugeModel.h"
 #include "mkdemobase/DemoBase.h"
@@ -64,20 +64,20 @@ class BookkeepingHost : public SilentHost {
 };
 
 // The system's files, with their flushes counted, and done, skipped or slowed.
-class CountingFiles final : public paradox::FileSystem {
+class CountingFiles final : public FileSystem {
  public:
   enum class FlushKind { Real, Free, Slow };
   explicit CountingFiles(FlushKind kind) : kind_(kind) {}
   long flushes = 0;
 
-  std::unique_ptr<paradox::TableFile> Open(const fs::path& path, paradox::OpenMode mode) override {
-    return std::make_unique<File>(paradox::SystemFileSystem().Open(path, mode), *this);
+  std::unique_ptr<TableFile> Open(const fs::path& path, OpenMode mode) override {
+    return std::make_unique<File>(SystemFileSystem().Open(path, mode), *this);
   }
 
  private:
-  class File final : public paradox::TableFile {
+  class File final : public TableFile {
    public:
-    File(std::unique_ptr<paradox::TableFile> inner, CountingFiles& owner)
+    File(std::unique_ptr<TableFile> inner, CountingFiles& owner)
         : inner_(std::move(inner)), owner_(owner) {}
     void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
       inner_->ReadAt(offset, bytes);
@@ -99,7 +99,7 @@ class CountingFiles final : public paradox::FileSystem {
     std::uint64_t Size() override { return inner_->Size(); }
 
    private:
-    std::unique_ptr<paradox::TableFile> inner_;
+    std::unique_ptr<TableFile> inner_;
     CountingFiles& owner_;
   };
 

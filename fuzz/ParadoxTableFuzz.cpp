@@ -12,13 +12,17 @@
 #include <string_view>
 
 #include "engine/core/Errors.h"
+#include "engine/core/TableFile.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
-#include "engine/drivers/paradox/TableFile.h"
 
 namespace {
 
 using patchpav::Value;
 using namespace patchpav::paradox;
+using patchpav::FileError;
+using patchpav::FileSystem;
+using patchpav::OpenMode;
+using patchpav::TableFile;
 
 class MemoryFile final : public TableFile {
  public:

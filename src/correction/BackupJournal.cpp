@@ -13,7 +13,7 @@
 #include "correction/JournalText.h"
 #include "correction/UndoScript.h"
 #include "engine/core/Paths.h"
-#include "engine/drivers/paradox/TableFile.h"
+#include "engine/core/TableFile.h"
 
 namespace patchpav {
 namespace {
@@ -86,7 +86,7 @@ std::filesystem::path RenameRunFolder(const std::filesystem::path& partial,
 }
 
 BackupJournal::BackupJournal(BackupPlan plan) : plan_(std::move(plan)) {
-  if (!plan_.files) plan_.files = &paradox::SystemFileSystem();
+  if (!plan_.files) plan_.files = &SystemFileSystem();
 }
 
 BackupJournal::~BackupJournal() = default;
@@ -106,14 +106,14 @@ void BackupJournal::BeginWrites() {
     if (plan_.copyTable) plan_.copyTable(partial);
     const std::string header = kByteOrderMark + JournalHeader();
     {
-      const std::unique_ptr<paradox::TableFile> first =
-          plan_.files->Open(partial / "journal.csv", paradox::OpenMode::Create);
+      const std::unique_ptr<TableFile> first =
+          plan_.files->Open(partial / "journal.csv", OpenMode::Create);
       first->WriteAt(0, Bytes(header));
       first->Flush();
     }
     folder = RenameRunFolder(partial, parent, name);
     partial.clear();
-    journal_ = plan_.files->Open(folder / "journal.csv", paradox::OpenMode::ReadWrite);
+    journal_ = plan_.files->Open(folder / "journal.csv", OpenMode::ReadWrite);
     journalBytes_ = header.size();
     folder_ = folder;
   } catch (const std::exception& e) {
@@ -215,8 +215,7 @@ void BackupJournal::WriteUndoScript() {
   const std::filesystem::path partial = folder_ / "annulation.sql.partiel";
   try {
     {
-      const std::unique_ptr<paradox::TableFile> file =
-          plan_.files->Open(partial, paradox::OpenMode::Replace);
+      const std::unique_ptr<TableFile> file = plan_.files->Open(partial, OpenMode::Replace);
       file->WriteAt(0, Bytes(sql));
       file->Flush();
     }

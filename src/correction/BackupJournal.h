@@ -24,10 +24,8 @@
 
 namespace patchpav {
 
-namespace paradox {
 class FileSystem;
 class TableFile;
-}  // namespace paradox
 
 struct BackupPlan {
   // The folder that receives one folder per run, and that run's folder name; asked when the
@@ -43,7 +41,7 @@ struct BackupPlan {
   std::string serverName;
   std::string databaseName;
   // Where the journal and the script are written; null for the operating system's files.
-  paradox::FileSystem* files = nullptr;
+  FileSystem* files = nullptr;
 };
 
 class BackupJournal final : public CorrectionJournal {
@@ -73,7 +71,7 @@ class BackupJournal final : public CorrectionJournal {
 
   BackupPlan plan_;
   std::filesystem::path folder_;
-  std::unique_ptr<paradox::TableFile> journal_;
+  std::unique_ptr<TableFile> journal_;
   std::uint64_t journalBytes_ = 0;
   std::string pending_;             // lines not yet in the file
   std::vector<UndoWrite> written_;  // for the undo script, in execution order

@@ -18,6 +18,7 @@
 #include "correction/UndoScript.h"
 #include "engine/core/Paths.h"
 #include "engine/paradox/ParadoxTestSupport.h"
+#include "support/FaultyFiles.h"
 #include "support/FileBytes.h"
 #include "support/TemporaryDirectory.h"
 
@@ -25,7 +26,7 @@ namespace patchpav {
 namespace {
 
 namespace fs = std::filesystem;
-using paradox::testing::FailingFileSystem;
+using testing::FaultyFiles;
 using testing::FileBytes;
 using testing::TemporaryDirectory;
 
@@ -89,7 +90,7 @@ TEST(BackupFolderTest, NameIsTheLocalTimeAndARunThatFindsItTakenAddsASuffix) {
 
 class BackupJournalTest : public ::testing::Test {
  public:
-  BackupPlan Plan(bool undoScript, paradox::FileSystem* files = nullptr) {
+  BackupPlan Plan(bool undoScript, FileSystem* files = nullptr) {
     BackupPlan plan;
     plan.parentFolder = [this] { return parent_; };
     plan.folderName = [] { return std::string("20261208-154300"); };
@@ -116,7 +117,7 @@ class BackupJournalTest : public ::testing::Test {
 // first state, and leaves out the writes that failed or were not made, wherever they stood in
 // their batch.
 TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
-  FailingFileSystem files(FailingFileSystem::Op::Flush);
+  FaultyFiles files(FaultyFiles::Op::Flush);
   BackupJournal journal(Plan(true, &files));
   journal.BeginWrites();
   const fs::path folder = parent_ / "20261208-154300";
@@ -173,10 +174,9 @@ TEST_F(BackupJournalTest, JournalAndUndoScriptOfARun) {
 // A script that cannot be written leaves no file under its name (a user could run half of it),
 // and the failure names the folder where the journal is.
 TEST_F(BackupJournalTest, AnUndoScriptThatCannotBeWrittenLeavesNoScript) {
-  for (const FailingFileSystem::Op op :
-       {FailingFileSystem::Op::Write, FailingFileSystem::Op::Flush}) {
+  for (const FaultyFiles::Op op : {FaultyFiles::Op::Write, FaultyFiles::Op::Flush}) {
     fs::remove_all(parent_);
-    FailingFileSystem files(op);
+    FaultyFiles files(op);
     BackupJournal journal(Plan(true, &files));
     journal.BeginWrites();
     journal.WriteAhead(first_);
@@ -201,29 +201,29 @@ TEST_F(BackupJournalTest, ABackupThatCannotBeMadeLeavesNoFolderAndSaysWhy) {
   struct Case {
     const char* name;
     std::function<void(BackupJournalTest&)> arrange;
-    FailingFileSystem::Op failing;
+    FaultyFiles::Op failing;
     int failAt;
     const char* reason;
   } cases[] = {
-      {"copy", [](BackupJournalTest& t) { t.failCopy_ = true; }, FailingFileSystem::Op::Write, 0,
+      {"copy", [](BackupJournalTest& t) { t.failCopy_ = true; }, FaultyFiles::Op::Write, 0,
        "disque plein"},
-      {"journal write", [](BackupJournalTest&) {}, FailingFileSystem::Op::Write, 1,
+      {"journal write", [](BackupJournalTest&) {}, FaultyFiles::Op::Write, 1,
        "disque plein (simulé)"},
-      {"journal flush", [](BackupJournalTest&) {}, FailingFileSystem::Op::Flush, 1,
+      {"journal flush", [](BackupJournalTest&) {}, FaultyFiles::Op::Flush, 1,
        "disque plein (simulé)"},
       {"parent is a file",
        [](BackupJournalTest& t) {
          fs::create_directories(t.dir_.Path());
          std::ofstream(t.parent_) << "x";
        },
-       FailingFileSystem::Op::Write, 0, "Impossible de créer le dossier"},
+       FaultyFiles::Op::Write, 0, "Impossible de créer le dossier"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     failCopy_ = false;
     fs::remove_all(parent_);
     c.arrange(*this);
-    FailingFileSystem files(c.failing);
+    FaultyFiles files(c.failing);
     files.FailNth(c.failAt);
     BackupJournal journal(Plan(true, &files));
     try {
@@ -252,17 +252,17 @@ std::vector<std::string> Names(const fs::path& folder) {
 }
 
 // Calls back before every write and flush, where a run could be killed.
-class WatchedFileSystem final : public paradox::FileSystem {
+class WatchedFileSystem final : public FileSystem {
  public:
   explicit WatchedFileSystem(std::function<void()> step) : step_(std::move(step)) {}
-  std::unique_ptr<paradox::TableFile> Open(const fs::path& path, paradox::OpenMode mode) override {
-    return std::make_unique<File>(paradox::SystemFileSystem().Open(path, mode), step_);
+  std::unique_ptr<TableFile> Open(const fs::path& path, OpenMode mode) override {
+    return std::make_unique<File>(SystemFileSystem().Open(path, mode), step_);
   }
 
  private:
-  class File final : public paradox::TableFile {
+  class File final : public TableFile {
    public:
-    File(std::unique_ptr<paradox::TableFile> inner, std::function<void()>& step)
+    File(std::unique_ptr<TableFile> inner, std::function<void()>& step)
         : inner_(std::move(inner)), step_(step) {}
     void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
       inner_->ReadAt(offset, bytes);
@@ -278,7 +278,7 @@ class WatchedFileSystem final : public paradox::FileSystem {
     std::uint64_t Size() override { return inner_->Size(); }
 
    private:
-    std::unique_ptr<paradox::TableFile> inner_;
+    std::unique_ptr<TableFile> inner_;
     std::function<void()>& step_;
   };
   std::function<void()> step_;
@@ -334,7 +334,7 @@ TEST_F(BackupJournalTest, ARunKilledWhileItsBackupIsMadeLeavesNoFolderUnderABack
 }
 
 TEST_F(BackupJournalTest, AJournalLineThatCannotBeWrittenStopsTheWrite) {
-  FailingFileSystem files(FailingFileSystem::Op::Flush);
+  FaultyFiles files(FaultyFiles::Op::Flush);
   BackupJournal journal(Plan(false, &files));
   journal.BeginWrites();
   files.FailNth(1);

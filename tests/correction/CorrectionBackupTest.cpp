@@ -12,6 +12,7 @@
 #include <bit>
 #include <charconv>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -32,6 +33,7 @@
 #include "engine/core/Paths.h"
 #include "engine/paradox/ParadoxTestSupport.h"
 #include "engine/sql/LocalDriver.h"
+#include "support/FaultyFiles.h"
 #include "support/FieldBuilders.h"
 #include "support/FileBytes.h"
 #include "support/SilentHost.h"
@@ -400,11 +402,16 @@ TEST_F(CorrectionBackupTest, AFailedWriteHasASecondLineAndTheRowKeepsItsAmounts)
 // journal says so rather than that the row kept its amounts.
 TEST_F(CorrectionBackupTest, AWriteWhoseOutcomeIsUnknownIsJournaledAsUncertain) {
   MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}}, {5, {0, 20, -0.5, 0, 0, 0, 0}}});
-  paradox::testing::FailingFileSystem files(paradox::testing::FailingFileSystem::Op::Write);
-  files.FailNth(2);
+  testing::FaultyFiles files(testing::FaultyFiles::Op::Write);
   Engine::Instance().RegisterDriver(std::make_shared<sql::LocalDriver>(files));
   QuietHost host;
-  BackupJournal journal(Plan());
+  BackupPlan plan = Plan();
+  // The backup copy passes the same files: the writes are counted from after it.
+  plan.copyTable = [&files, copy = plan.copyTable](const fs::path& folder) {
+    copy(folder);
+    files.FailNth(2);
+  };
+  BackupJournal journal(plan);
   Run(host, journal);
   ASSERT_EQ(1u, host.warnings.size());
   const std::vector<JournalLine> lines = ReadJournal(Folder() / "journal.csv");
@@ -581,25 +588,50 @@ INSTANTIATE_TEST_SUITE_P(Ways, StoppedRunTest, ::testing::ValuesIn(kStopCases),
 
 // A backup that cannot be made stops the run before its first write: the table is untouched, the
 // run shows no warning of its own and the failure, naming the cause, goes on to the one error
-// box of the application.
+// box of the application. The copy passes the file system the driver was given, as every byte of
+// the run does.
 TEST_F(CorrectionBackupTest, AnUnwritableBackupFolderWritesNothingToTheBase) {
-  MakeCpMain(kRows);
-  const auto before = BaseFiles();
-  fs::create_directories(backups_ / "PatchPAV");
-  std::ofstream(parent_) << "un fichier à la place du dossier";
-  QuietHost host;
-  BackupJournal journal(Plan());
-  try {
-    Run(host, journal);
-    ADD_FAILURE() << "the run went on without its backup";
-  } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string::npos, std::string(e.what()).find("Impossible de créer le dossier"))
-        << e.what();
+  struct Case {
+    const char* name;
+    std::function<void(testing::FaultyFiles&)> arrange;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"a file where the folder goes",
+       [this](testing::FaultyFiles&) {
+         fs::create_directories(backups_ / "PatchPAV");
+         std::ofstream(parent_) << "un fichier à la place du dossier";
+       },
+       "Impossible de créer le dossier"},
+      {"the driver's files fail the copy's first write",
+       [](testing::FaultyFiles& files) {
+         files.FailNth(1);
+         Engine::Instance().RegisterDriver(std::make_shared<sql::LocalDriver>(files));
+       },
+       "Copie impossible de CPMAIN.DB : disque plein (simulé)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(root_);
+    fs::create_directories(base_);
+    MakeCpMain(kRows);
+    const auto before = BaseFiles();
+    testing::FaultyFiles files(testing::FaultyFiles::Op::Write);
+    c.arrange(files);
+    QuietHost host;
+    BackupJournal journal(Plan());
+    try {
+      Run(host, journal);
+      ADD_FAILURE() << "the run went on without its backup";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string::npos, std::string(e.what()).find(c.cause)) << e.what();
+    }
+    database_.SetConnected(false);
+    Engine::Instance().RegisterDriver(std::make_unique<sql::LocalDriver>());
+    EXPECT_EQ(before, BaseFiles());
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_TRUE(host.enabled);
   }
-  database_.SetConnected(false);
-  EXPECT_EQ(before, BaseFiles());
-  EXPECT_TRUE(host.warnings.empty());
-  EXPECT_TRUE(host.enabled);
 }
 
 }  // namespace

@@ -23,9 +23,10 @@
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/core/Errors.h"
+#include "engine/core/TableFile.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
-#include "engine/drivers/paradox/TableFile.h"
 #include "engine/sql/LocalDriver.h"
+#include "support/FaultyFiles.h"
 #include "support/FieldBuilders.h"
 #include "support/FileBytes.h"
 #include "support/StoredDouble.h"
@@ -45,56 +46,6 @@ using testing::TemporaryDirectory;
 struct Row {
   int key;
   std::vector<double> amounts;  // seven, or empty for all blank
-};
-
-// The system's files, except that the tables cannot be opened for writing (as Windows answers
-// for a read-only file or folder, or a table another program holds), that their writes fail
-// from the nth on, or that their reads fail while failReads is set (a share gone away).
-class GuardedFiles final : public paradox::FileSystem {
- public:
-  std::optional<paradox::FileError::Kind> refuseWriting;
-  int failWritesFrom = 0;  // 0: never
-  paradox::FileError::Kind writeFailure = paradox::FileError::Kind::InUse;
-  int writes = 0;
-  std::optional<paradox::FileError::Kind> failReads;
-  // What another program does just before the run takes a table for writing.
-  std::function<void()> beforeTakingForWriting;
-
-  std::unique_ptr<paradox::TableFile> Open(const fs::path& path, paradox::OpenMode mode) override {
-    if (mode == paradox::OpenMode::ReadWrite && beforeTakingForWriting) {
-      std::exchange(beforeTakingForWriting, nullptr)();
-    }
-    if (refuseWriting && mode != paradox::OpenMode::Read) {
-      throw paradox::FileError(*refuseWriting, "Ouverture impossible de " + path.string());
-    }
-    return std::make_unique<File>(paradox::SystemFileSystem().Open(path, mode), *this);
-  }
-
- private:
-  class File final : public paradox::TableFile {
-   public:
-    File(std::unique_ptr<paradox::TableFile> inner, GuardedFiles& owner)
-        : inner_(std::move(inner)), owner_(owner) {}
-    void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
-      if (owner_.failReads) {
-        throw paradox::FileError(*owner_.failReads, "le nom réseau n'est plus disponible (simulé)");
-      }
-      inner_->ReadAt(offset, bytes);
-    }
-    void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
-      ++owner_.writes;
-      if (owner_.failWritesFrom > 0 && owner_.writes >= owner_.failWritesFrom) {
-        throw paradox::FileError(owner_.writeFailure, "violation de verrouillage (simulée)");
-      }
-      inner_->WriteAt(offset, bytes);
-    }
-    void Flush() override { inner_->Flush(); }
-    std::uint64_t Size() override { return inner_->Size(); }
-
-   private:
-    std::unique_ptr<paradox::TableFile> inner_;
-    GuardedFiles& owner_;
-  };
 };
 
 const char kAlias[] = "CorrectionRunBase";
@@ -182,7 +133,7 @@ class CorrectionRunTest : public ::testing::Test {
   std::string FileBytes() { return testing::FileBytes(dir_ / "CPMAIN.DB"); }
 
   // Makes the run reach its tables through files_.
-  void UseGuardedFiles() {
+  void UseFaultyFiles() {
     Engine::Instance().RegisterDriver(std::make_shared<sql::LocalDriver>(files_));
   }
 
@@ -209,7 +160,7 @@ class CorrectionRunTest : public ::testing::Test {
     return {};
   }
 
-  GuardedFiles files_;
+  testing::FaultyFiles files_;
 
   TemporaryDirectory dir_;
   TDatabase database_;
@@ -370,13 +321,13 @@ TEST_F(CorrectionRunTest, TheUpdateIsPreparedOncePerRun) {
 TEST_F(CorrectionRunTest, ATableThatCannotBeWrittenIsSaidOnceBeforeAnyRowIsTouched) {
   struct Case {
     const char* what;
-    std::optional<paradox::FileError::Kind> refuseWriting;
+    std::optional<FileError::Kind> refuseWriting;
     bool index;
     std::string cause;
   } cases[] = {
-      {"read-only file or folder", paradox::FileError::Kind::Denied, false,
+      {"read-only file or folder", FileError::Kind::Denied, false,
        "la table CPMAIN est en lecture seule (fichier, dossier ou base de données)"},
-      {"held by another program", paradox::FileError::Kind::InUse, false,
+      {"held by another program", FileError::Kind::InUse, false,
        "la table CPMAIN est utilisée par un autre programme (Klinova SQL est-il ouvert sur un "
        "poste ?)"},
       {"amount covered by an index", std::nullopt, true,
@@ -395,7 +346,7 @@ TEST_F(CorrectionRunTest, ATableThatCannotBeWrittenIsSaidOnceBeforeAnyRowIsTouch
                FieldType::Number);
     if (c.index) MakeIndexOnSecondAmount();
     files_.refuseWriting = c.refuseWriting;
-    UseGuardedFiles();
+    UseFaultyFiles();
     const std::string before = FileBytes();
     RecordingHost host;
     const std::string box = RunStopped(host);
@@ -418,7 +369,7 @@ TEST_F(CorrectionRunTest, ATableThatCannotBeWrittenIsSaidOnceBeforeAnyRowIsTouch
 TEST_F(CorrectionRunTest, AChangeMadeBeforeTheTableIsHeldIsNotLost) {
   MakeCpMain({{1, {25, -18, 0, 0, 0, 0, 0}}, {2, {40, -18, 0, 0, 0, 0, 0}}});
   files_.beforeTakingForWriting = [this] { OverwriteAmount(25, 31.5); };
-  UseGuardedFiles();
+  UseFaultyFiles();
   RecordingHost host;
   Run(host);
   EXPECT_TRUE(host.warnings.empty());
@@ -433,16 +384,16 @@ TEST_F(CorrectionRunTest, AFileThatStopsTakingWritesOrReadsStopsTheRunAtOnce) {
   struct Case {
     const char* what;
     bool reads;
-    paradox::FileError::Kind kind;
+    FileError::Kind kind;
     std::string cause;
     std::string detail;
     int writes;  // writes tried in all
   } cases[] = {
-      {"lock", false, paradox::FileError::Kind::InUse,
+      {"lock", false, FileError::Kind::InUse,
        "la table CPMAIN est utilisée par un autre programme (Klinova SQL est-il ouvert sur un "
        "poste ?)",
        "violation de verrouillage (simulée)", 2},
-      {"share gone", true, paradox::FileError::Kind::NetworkLost,
+      {"share gone", true, FileError::Kind::NetworkLost,
        "la connexion à la base de données a été perdue",
        "le nom réseau n'est plus disponible (simulé)", 1},
   };
@@ -458,7 +409,7 @@ TEST_F(CorrectionRunTest, AFileThatStopsTakingWritesOrReadsStopsTheRunAtOnce) {
     files_.writes = 0;
     files_.failWritesFrom = c.reads ? 0 : 2;
     files_.writeFailure = c.kind;
-    UseGuardedFiles();
+    UseFaultyFiles();
     RecordingHost host;
     host.onStatus = [&](const std::string& status) {
       if (c.reads && status.find("(2/4)") != std::string::npos) files_.failReads = c.kind;

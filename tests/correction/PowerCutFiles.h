@@ -23,11 +23,11 @@
 #include <utility>
 #include <vector>
 
-#include "engine/drivers/paradox/TableFile.h"
+#include "engine/core/TableFile.h"
 
 namespace patchpav::testing {
 
-class PowerCutFiles final : public paradox::FileSystem {
+class PowerCutFiles final : public FileSystem {
  public:
   enum class Step { BeforeWrite, BeforeFlush, AfterFlush };
   struct KillPoint {
@@ -41,19 +41,17 @@ class PowerCutFiles final : public paradox::FileSystem {
   KillPoint kill;
   std::function<void()> killProcess;
 
-  std::unique_ptr<paradox::TableFile> Open(const std::filesystem::path& path,
-                                           paradox::OpenMode mode) override {
+  std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode mode) override {
     const std::string name = path.filename().string();
     const bool lost =
         std::find(volatileFiles.begin(), volatileFiles.end(), name) != volatileFiles.end();
-    return std::make_unique<File>(paradox::SystemFileSystem().Open(path, mode), *this, name, lost);
+    return std::make_unique<File>(SystemFileSystem().Open(path, mode), *this, name, lost);
   }
 
  private:
-  class File final : public paradox::TableFile {
+  class File final : public TableFile {
    public:
-    File(std::unique_ptr<paradox::TableFile> inner, PowerCutFiles& owner, std::string name,
-         bool lost)
+    File(std::unique_ptr<TableFile> inner, PowerCutFiles& owner, std::string name, bool lost)
         : inner_(std::move(inner)), owner_(owner), name_(std::move(name)), lost_(lost) {}
 
     void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
@@ -63,7 +61,7 @@ class PowerCutFiles final : public paradox::FileSystem {
       } else {
         if (offset < onDisk) inner_->ReadAt(offset, bytes.first(onDisk - offset));
         if (offset + bytes.size() > Size()) {
-          throw paradox::FileError(paradox::FileError::Kind::Other, "lecture au-delà de la fin");
+          throw FileError(FileError::Kind::Other, "lecture au-delà de la fin");
         }
       }
       // The bytes written since the last flush, in the order written.
@@ -94,7 +92,7 @@ class PowerCutFiles final : public paradox::FileSystem {
     }
 
    private:
-    std::unique_ptr<paradox::TableFile> inner_;
+    std::unique_ptr<TableFile> inner_;
     PowerCutFiles& owner_;
     std::string name_;
     bool lost_;

@@ -6,10 +6,10 @@
 #include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
+#include "engine/core/TableFile.h"
 #include "engine/drivers/paradox/CodePage.h"
 #include "engine/drivers/paradox/LanguageDriver.h"
 #include "engine/drivers/paradox/TableCopy.h"
-#include "engine/drivers/paradox/TableFile.h"
 #include "engine/sql/LocalStatements.h"
 
 namespace patchpav::sql {
@@ -33,7 +33,7 @@ std::optional<int> LanguageDriverCodePage(const std::string& name) {
 }
 
 LocalConnection::LocalConnection(const std::filesystem::path& directory,
-                                 std::optional<int> defaultCodePage, paradox::FileSystem& files)
+                                 std::optional<int> defaultCodePage, FileSystem& files)
     : catalog_(std::make_shared<TableCatalog>(directory, defaultCodePage, files)) {}
 
 std::unique_ptr<PreparedStatement> LocalConnection::Prepare(const std::string& sql) {
@@ -46,12 +46,12 @@ std::vector<std::filesystem::path> LocalConnection::CopyTableFiles(
   // Held for writing from here on: nobody else can change the files between the copy and the
   // writes that follow it.
   catalog_->ForWriting(*entry);
-  return paradox::CopyTableFiles(entry->file, folder, paradox::SystemFileSystem());
+  return paradox::CopyTableFiles(entry->file, folder, catalog_->Files());
 }
 
 void LocalConnection::Flush() { catalog_->Flush(); }
 
-LocalDriver::LocalDriver() : files_(paradox::SystemFileSystem()) {}
+LocalDriver::LocalDriver() : files_(SystemFileSystem()) {}
 
 DriverParams LocalDriver::DefaultParams() const {
   return {{"PATH", ""}, {"DEFAULT DRIVER", "PARADOX"}, {"ENABLE BCD", "FALSE"}, {"LANGDRIVER", ""}};

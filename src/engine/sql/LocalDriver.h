@@ -22,7 +22,7 @@ namespace patchpav::sql {
 class LocalConnection : public DriverConnection {
  public:
   LocalConnection(const std::filesystem::path& directory, std::optional<int> defaultCodePage,
-                  paradox::FileSystem& files);
+                  FileSystem& files);
   std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) override;
   std::vector<std::filesystem::path> CopyTableFiles(const std::string& table,
                                                     const std::filesystem::path& folder) override;
@@ -37,14 +37,14 @@ class LocalDriver : public Driver {
   LocalDriver();
   // Tables reached through another file system (tests make it refuse or fail), which must
   // outlive every connection of the driver.
-  explicit LocalDriver(paradox::FileSystem& files) : files_(files) {}
+  explicit LocalDriver(FileSystem& files) : files_(files) {}
 
   std::string Type() const override { return "STANDARD"; }
   DriverParams DefaultParams() const override;
   std::unique_ptr<DriverConnection> Connect(const DriverParams& params) override;
 
  private:
-  paradox::FileSystem& files_;
+  FileSystem& files_;
 };
 
 // The code page of a language driver name, as tables name their own (paradox/LanguageDriver.h):

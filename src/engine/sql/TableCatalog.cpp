@@ -27,7 +27,7 @@ bool SameFields(const paradox::TableSchema& a, const paradox::TableSchema& b) {
 }  // namespace
 
 TableCatalog::TableCatalog(std::filesystem::path directory, std::optional<int> defaultCodePage,
-                           paradox::FileSystem& files)
+                           FileSystem& files)
     : directory_(std::move(directory)), defaultCodePage_(defaultCodePage), files_(files) {}
 
 std::filesystem::path TableCatalog::Locate(std::string_view name) const {

@@ -32,7 +32,7 @@ class TableCatalog {
   // defaultCodePage: for tables whose header names none; nullopt keeps the table layer's own.
   // files: the file system the tables are reached through, which must outlive the catalog.
   TableCatalog(std::filesystem::path directory, std::optional<int> defaultCodePage,
-               paradox::FileSystem& files);
+               FileSystem& files);
 
   // The table a statement names: "CPMain", "CPMAIN", "cpmain.db" all name CPMAIN.DB of the
   // directory. An unknown name is an EDatabaseError "Table inconnue : <name>".
@@ -42,6 +42,8 @@ class TableCatalog {
   paradox::Table& ForWriting(Entry& entry);
   // Flushes the writes of every table opened for writing (Table::Flush).
   void Flush();
+  // The file system the tables are reached through (a backup copy of them goes through it too).
+  FileSystem& Files() const { return files_; }
 
  private:
   std::filesystem::path Locate(std::string_view name) const;
@@ -49,7 +51,7 @@ class TableCatalog {
 
   std::filesystem::path directory_;
   std::optional<int> defaultCodePage_;
-  paradox::FileSystem& files_;
+  FileSystem& files_;
   std::map<std::string, std::shared_ptr<Entry>> entries_;  // by upper-case file name
 };
 

@@ -17,7 +17,7 @@ namespace patchpav::paradox {
 namespace {
 
 using ::testing::AllOf;
-using testing::FailingFileSystem;
+using testing::FaultyFiles;
 using testing::Field;
 using testing::FileBytes;
 using ::testing::HasSubstr;
@@ -295,7 +295,7 @@ TEST(BlobFileTest, EachDamageIsAnErrorNamingTheTableAndFieldAndNothingChanges) {
 TEST(BlobFileTest, EachFailedReadIsAnErrorAndTheNextScanWorks) {
   TemporaryDirectory dir;
   BuildNotes(dir.Path());
-  FailingFileSystem files(FailingFileSystem::Op::Read);
+  FaultyFiles files(FaultyFiles::Op::Read);
   int mbFailures = 0;
   for (int n = 1;; ++n) {
     ASSERT_LT(n, 100);

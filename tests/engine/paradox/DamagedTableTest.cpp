@@ -145,7 +145,7 @@ TEST(DamagedTableTest, AMissingTableOrAFailedReadIsAnErrorNamingIt) {
   std::vector<std::vector<Value>> rows(1000, std::vector<Value>{Value::Float(1)});
   Table::Create(dir / "LU.DB", s, rows);
   for (int nth = 1; nth <= 3; ++nth) {
-    testing::FailingFileSystem files(testing::FailingFileSystem::Op::Read);
+    testing::FaultyFiles files(testing::FaultyFiles::Op::Read);
     files.FailNth(nth);
     EXPECT_THROW(ReadThrough(*Table::Open(dir / "LU.DB", Table::Access::ReadOnly, 1252, files)),
                  EDatabaseError);

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "engine/core/DebugCheck.h"
+#include "engine/core/TableFile.h"
 #include "engine/drivers/paradox/ChainInvariants.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
-#include "engine/drivers/paradox/TableFile.h"
 #include "engine/paradox/ParadoxTestSupport.h"
 
 namespace patchpav::paradox {

@@ -1,8 +1,8 @@
 #pragma once
 
-// Helpers shared by the Paradox driver's tests: a full decode of a table, another language
-// driver's name in a pxlib file, and a file system whose Nth read, write or flush fails; with the
-// shared test helpers that they use.
+// Helpers shared by the Paradox driver's tests: a full decode of a table and another language
+// driver's name in a pxlib file; with the shared test helpers that they use (among them the file
+// system with faults injected).
 
 #include <algorithm>
 #include <filesystem>
@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "engine/drivers/paradox/ParadoxTable.h"
-#include "engine/drivers/paradox/TableFile.h"
+#include "support/FaultyFiles.h"
 #include "support/FieldBuilders.h"
 #include "support/FileBytes.h"
 #include "support/TemporaryDirectory.h"
 
 namespace patchpav::paradox::testing {
 
+using patchpav::testing::FaultyFiles;
 using patchpav::testing::Field;
 using patchpav::testing::FileBytes;
 using patchpav::testing::TemporaryDirectory;
@@ -49,55 +50,5 @@ inline std::vector<std::vector<Value>> ReadAllRows(const Table& table) {
   });
   return rows;
 }
-
-// The operating system's files, except that once FailNth(n) is called the nth operation of the
-// chosen kind fails, as a full disk or a pulled cable would.
-class FailingFileSystem final : public FileSystem {
- public:
-  enum class Op { Read, Write, Flush };
-  explicit FailingFileSystem(Op op) : op_(op) {}
-  void FailNth(int n) {
-    count_ = 0;
-    failAt_ = n;
-  }
-
-  std::unique_ptr<TableFile> Open(const std::filesystem::path& path, OpenMode mode) override {
-    return std::make_unique<File>(SystemFileSystem().Open(path, mode), *this);
-  }
-  int Count() const { return count_; }
-
- private:
-  class File final : public TableFile {
-   public:
-    File(std::unique_ptr<TableFile> inner, FailingFileSystem& owner)
-        : inner_(std::move(inner)), owner_(owner) {}
-    void ReadAt(std::uint64_t offset, std::span<std::byte> bytes) override {
-      owner_.Step(Op::Read);
-      inner_->ReadAt(offset, bytes);
-    }
-    void WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) override {
-      owner_.Step(Op::Write);
-      inner_->WriteAt(offset, bytes);
-    }
-    void Flush() override {
-      owner_.Step(Op::Flush);
-      inner_->Flush();
-    }
-    std::uint64_t Size() override { return inner_->Size(); }
-
-   private:
-    std::unique_ptr<TableFile> inner_;
-    FailingFileSystem& owner_;
-  };
-
-  void Step(Op op) {
-    if (op != op_) return;
-    if (++count_ == failAt_) throw FileError(FileError::Kind::Other, "disque plein (simulé)");
-  }
-
-  Op op_;
-  int failAt_ = 0;
-  int count_ = 0;
-};
 
 }  // namespace patchpav::paradox::testing

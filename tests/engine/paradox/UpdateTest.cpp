@@ -12,7 +12,7 @@ namespace patchpav::paradox {
 namespace {
 
 using patchpav::testing::CpMainSchema;
-using testing::FailingFileSystem;
+using testing::FaultyFiles;
 using testing::Field;
 using testing::FileBytes;
 using testing::TemporaryDirectory;
@@ -218,8 +218,8 @@ TEST(UpdateTest, AFailedWriteOrFlushIsAnErrorNamingTheTable) {
   const auto file = dir / "CPMAIN.DB";
   MakeTable(file);
   const auto before = FileBytes(file);
-  for (const auto op : {FailingFileSystem::Op::Write, FailingFileSystem::Op::Read}) {
-    FailingFileSystem files(op);
+  for (const auto op : {FaultyFiles::Op::Write, FaultyFiles::Op::Read}) {
+    FaultyFiles files(op);
     const auto table = Table::Open(file, Table::Access::ReadWrite, 1252, files);
     files.FailNth(1);
     const std::vector<Value> key = {Value::Integer(30)};
@@ -241,7 +241,7 @@ TEST(UpdateTest, WritesLandAtOnceAndOneFlushCoversThemAll) {
   const auto file = dir / "CPMAIN.DB";
   MakeTable(file);
   const auto before = FileBytes(file);
-  FailingFileSystem files(FailingFileSystem::Op::Flush);
+  FaultyFiles files(FaultyFiles::Op::Flush);
   const auto table = Table::Open(file, Table::Access::ReadWrite, 1252, files);
   files.FailNth(2);  // the second flush fails
   table->Flush();

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/TableFile.h"
 #include "engine/core/Value.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
-#include "engine/drivers/paradox/TableFile.h"
 
 namespace patchpav::paradox {
 

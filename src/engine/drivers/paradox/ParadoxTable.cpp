@@ -43,12 +43,12 @@
 #include "engine/core/DebugCheck.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
+#include "engine/core/TableFile.h"
 #include "engine/drivers/paradox/BlobFile.h"
 #include "engine/drivers/paradox/ChainInvariants.h"
 #include "engine/drivers/paradox/FieldCodec.h"
 #include "engine/drivers/paradox/LanguageDriver.h"
 #include "engine/drivers/paradox/SecondaryIndexes.h"
-#include "engine/drivers/paradox/TableFile.h"
 #include "engine/drivers/paradox/TableHeader.h"
 
 namespace patchpav::paradox {

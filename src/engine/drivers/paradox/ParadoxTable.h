@@ -17,9 +17,11 @@
 #include "engine/core/EngineIdle.h"
 #include "engine/core/Value.h"
 
-namespace patchpav::paradox {
+namespace patchpav {
+class FileSystem;  // engine/core/TableFile.h: the seam through which every byte of a table passes
+}  // namespace patchpav
 
-class FileSystem;  // TableFile.h: the seam through which every byte of a table passes
+namespace patchpav::paradox {
 
 enum class FieldType : std::uint8_t {
   Alpha = 0x01,

@@ -7,7 +7,7 @@
 #include "engine/core/AsciiCase.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
-#include "engine/drivers/paradox/TableFile.h"
+#include "engine/core/TableFile.h"
 #include "engine/drivers/paradox/TableHeader.h"
 
 namespace patchpav::paradox {

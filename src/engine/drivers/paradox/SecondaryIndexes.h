@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 
-namespace patchpav::paradox {
-
+namespace patchpav {
 class FileSystem;
+}  // namespace patchpav
+
+namespace patchpav::paradox {
 
 class IndexedFields {
  public:

@@ -12,7 +12,7 @@
 #include "engine/core/EngineIdle.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
-#include "engine/drivers/paradox/TableFile.h"
+#include "engine/core/TableFile.h"
 
 namespace patchpav::paradox {
 namespace {

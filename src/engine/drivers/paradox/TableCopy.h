@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <vector>
 
-namespace patchpav::paradox {
-
+namespace patchpav {
 class FileSystem;
+}  // namespace patchpav
+
+namespace patchpav::paradox {
 
 // Copies a table's files into a folder byte for byte, as a backup taken before the table is
 // written: NAME.DB and every other file of its directory named NAME.* in any letter case (.PX,

@@ -9,10 +9,10 @@
 #include "engine/core/ByteOrder.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
+#include "engine/core/TableFile.h"
 #include "engine/drivers/paradox/CodePage.h"
 #include "engine/drivers/paradox/FieldCodec.h"
 #include "engine/drivers/paradox/ParadoxTable.h"
-#include "engine/drivers/paradox/TableFile.h"
 #include "engine/drivers/paradox/TableHeader.h"
 
 namespace patchpav::paradox {

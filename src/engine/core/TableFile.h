@@ -1,8 +1,8 @@
 #pragma once
 
-// The seam between the Paradox driver and the operating system: every byte of a table goes
-// through a TableFile, so that tests can make the Nth read, write or flush fail and check what
-// the table looks like afterwards.
+// The seam between the engine and the operating system's files: every byte of a table, of its
+// backup copy and of the run's journal goes through a TableFile, so that tests can make the Nth
+// read, write or flush fail and check what the files look like afterwards.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,7 @@
 
 #include "engine/core/Errors.h"
 
-namespace patchpav::paradox {
+namespace patchpav {
 
 // A failure of the file system. InUse: another program holds the file in a way that excludes us.
 // Denied: the system refuses the access asked for (a read-only file, folder or medium, or no
@@ -75,4 +75,4 @@ class FileSystem {
 // The operating system's files (CreateFileW on Windows, open + flock elsewhere).
 FileSystem& SystemFileSystem();
 
-}  // namespace patchpav::paradox
+}  // namespace patchpav

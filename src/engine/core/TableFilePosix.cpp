@@ -1,4 +1,4 @@
-#include "engine/drivers/paradox/TableFile.h"
+#include "engine/core/TableFile.h"
 
 #ifndef _WIN32
 
@@ -13,7 +13,7 @@
 #include "engine/core/Paths.h"
 #include "engine/core/UniqueHandle.h"
 
-namespace patchpav::paradox {
+namespace patchpav {
 namespace {
 
 std::string Describe(const std::filesystem::path& path, const char* what, int error) {
@@ -142,6 +142,6 @@ FileSystem& SystemFileSystem() {
   return system;
 }
 
-}  // namespace patchpav::paradox
+}  // namespace patchpav
 
 #endif
