@@ -134,12 +134,14 @@ class Run {
       host_.ProcessMessages();
       host_.ShowInformation(kNothingToCorrect);
     } else {
-      CheckTableWritable();
       // On a base kept in files the check has just taken the table for writing: selected again,
       // the amounts that the journal keeps as they were before are those no other program can
-      // change any more, as the copy of the table is.
-      select_.Close();
-      select_.Open();
+      // change any more, as the copy of the table is. A server's table is not held: selecting
+      // again would only cost a round trip over every row.
+      if (CheckTableWritable()) {
+        select_.Close();
+        select_.Open();
+      }
       // Sweeps until the selection made afresh is empty, or holds only rows given up.
       while (Sweep() > 0) {
         select_.Close();
@@ -241,9 +243,10 @@ class Run {
 
   // What can be known before the first write: a table that cannot be written at all is said
   // once, before any row is touched, rather than row after row.
-  void CheckTableWritable() {
+  // Gives true when the check took the table for writing.
+  bool CheckTableWritable() {
     try {
-      update_.CheckWritable();
+      return update_.CheckWritable();
     } catch (const EDatabaseError& e) {
       Stop(TableWideCause(e).value_or(StopCause::Unwritable), true,
            {0, static_cast<std::size_t>(select_.RecordCount())}, e.what());

@@ -112,9 +112,9 @@ std::int64_t TQuery::ExecSQL() {
   return statement_->Execute(values);
 }
 
-void TQuery::CheckWritable() {
+bool TQuery::CheckWritable() {
   Prepare();
-  statement_->CheckWritable();
+  return statement_->CheckWritable();
 }
 
 void TQuery::FlushWrites() {

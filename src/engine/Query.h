@@ -78,8 +78,9 @@ class TQuery {
   // server does not tell. A trigger can make the count another statement's: it is no verdict.
   std::int64_t ExecSQL();
   // Checks what can be known, without writing, of whether the statement will be able to write
-  // (see PreparedStatement::CheckWritable); an EDatabaseError says why not.
-  void CheckWritable();
+  // (see PreparedStatement::CheckWritable); an EDatabaseError says why not. True when the check
+  // has taken the table for writing.
+  bool CheckWritable();
   // Puts on the disk the writes made through the query's connection since its last flush
   // (TDatabase::Flush): a statement's writes reach the base's files at once, the disk only here.
   void FlushWrites();

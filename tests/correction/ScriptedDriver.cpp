@@ -90,8 +90,9 @@ class Write : public PreparedStatement {
     }
     return answer.count;
   }
-  void CheckWritable() override {
+  bool CheckWritable() override {
     if (state_->refuseCheck) throw *state_->refuseCheck;
+    return false;
   }
 
  private:

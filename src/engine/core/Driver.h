@@ -65,8 +65,10 @@ class PreparedStatement {
   virtual std::int64_t Execute(std::span<const Value> parameters) = 0;
   // Checks, without writing, what can be known before a statement that writes runs: a local
   // table is opened for writing and the fields it assigns are checked against its indexes. A
-  // server tells only by refusing the write itself, so its drivers check nothing here.
-  virtual void CheckWritable() {}
+  // server tells only by refusing the write itself, so its drivers check nothing here. Gives true
+  // when the check has taken the table for writing: until the connection closes no other program
+  // can change it, so a selection made from then on reads what the writes will change.
+  virtual bool CheckWritable() { return false; }
 };
 
 class DriverConnection {

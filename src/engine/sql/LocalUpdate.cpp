@@ -130,11 +130,12 @@ std::int64_t LocalUpdate::Execute(std::span<const Value> parameters) {
   return 1;
 }
 
-void LocalUpdate::CheckWritable() {
+bool LocalUpdate::CheckWritable() {
   std::vector<int> fields;
   for (const Assignment& assignment : update_.assignments)
     fields.push_back(assignment.column.field);
   catalog_->ForWriting(*table_).CheckWritable(fields);
+  return true;
 }
 
 std::int64_t LocalUpdate::UpdateByScan(paradox::Table& table, std::span<const Value> parameters,

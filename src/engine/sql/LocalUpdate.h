@@ -21,7 +21,7 @@ class LocalUpdate : public PreparedStatement {
   std::size_t ParameterCount() const override { return parameterCount_; }
   ResultSet Open(std::span<const Value> parameters) override;
   std::int64_t Execute(std::span<const Value> parameters) override;
-  void CheckWritable() override;
+  bool CheckWritable() override;
 
   // Whether runs go through the key map (for tests and benchmarks).
   bool UsesKeyLookup() const { return keyOperands_.has_value(); }
